@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs every Debian package that the build, the tests and the programs need.
+# Idempotent: when everything is present it only checks and returns.
+set -euo pipefail
+
+packages=(
+  build-essential cmake pkg-config
+  # jackd2 goes in the same line as librtmidi-dev: installed alone, RtMidi pulls JACK1
+  librtmidi-dev jackd2 libjack-jackd2-dev
+  nlohmann-json3-dev
+  qt6-base-dev libgl-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  clang-14 libclang-rt-14-dev
+  iproute2 procps
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  # jackd2 asks about realtime priority; answer once, quietly
+  echo "jackd2 jackd/tweak_rt_limits boolean false" | debconf-set-selections 2>/dev/null || true
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi

@@ -1,0 +1,99 @@
+#include "midi/MidiPollCycle.h"
+
+#include "common/ConsoleLine.h"
+#include "midi/Messages.h"
+#include "midi/QXInterface.h"
+
+namespace qx {
+
+Seconds MidiPollCycle::step()
+{
+    for (;;) {
+        switch (phase_) {
+        case Phase::enterSearch:
+            link_.pollTries.store(1);
+            phase_ = Phase::search;
+            break;
+
+        case Phase::search:
+            // A status report resets the count to 0 while the search runs.
+            if (link_.pollTries.load() < 1 && link_.pollMIDI()) {
+                phase_ = Phase::enterPolling;
+                break;
+            }
+            if (!link_.pollMIDI()) return Seconds(kIdlePause);
+            if (link_.pollTries.load() >= kSearchGiveUp) {
+                link_.setPollMIDI(false);  // the network side now holds the link
+                phase_ = Phase::enterSearch;
+                break;
+            }
+            link_.clearTracks();
+            link_.sendMessage(msg::statusRequest());
+            link_.pollTries.fetch_add(2);
+            return Seconds(kSearchPause);
+
+        case Phase::enterPolling:
+            consoleLine({"Polling MIDI"});
+            if (link_.pollTries.load() > 9) {
+                phase_ = Phase::leavePolling;
+                break;
+            }
+            pendingPoll_ = pendingSave_ = false;
+            statusCount_ = 0;
+            phase_ = Phase::polling;
+            break;
+
+        case Phase::polling:
+            pollOnce();
+            phase_ = Phase::afterCycle;
+            return Seconds(kCyclePause);
+
+        case Phase::afterCycle:
+            phase_ = link_.pollTries.load() >= kPollGiveUp ? Phase::leavePolling : Phase::polling;
+            break;
+
+        case Phase::leavePolling:
+            link_.setPollMIDI(false);
+            consoleLine({"Polling IP"});
+            phase_ = Phase::enterSearch;
+            break;
+        }
+    }
+}
+
+void MidiPollCycle::pollOnce()
+{
+    const auto triggers = link_.takeTriggers();
+    pendingPoll_ = pendingPoll_ || triggers.poll;
+    pendingSave_ = pendingSave_ || triggers.save;
+
+    if (link_.upgrade().inProgress()) {
+        link_.sendUpgradeMessage();
+        return;
+    }
+    if (pendingPoll_) {
+        link_.sendMessage(msg::effectsRequest());
+        pendingPoll_ = false;
+        return;
+    }
+    if (pendingSave_) {
+        link_.sendEffectsConfiguration();
+        pendingSave_ = false;
+        return;
+    }
+    if (Bytes command = link_.cmdQueue.dequeue(); !command.empty()) {
+        link_.sendMessage(command);
+        return;
+    }
+    if (statusCount_ < kStatusPerLog) {
+        link_.clearTracks();
+        link_.sendMessage(msg::statusRequest());
+        link_.pollTries.fetch_add(1);
+        ++statusCount_;
+        return;
+    }
+    link_.sendMessage(msg::logRequest());
+    statusCount_ = 0;
+}
+
+}  // namespace qx

@@ -1,0 +1,28 @@
+#pragma once
+// Rebuilds whole SysEx messages from MIDI bytes split in any way: a message may
+// span many packets, several may share one, and any status byte other than the
+// closing 0xF7 (a clock tick included) drops the message being assembled.
+// Bytes from every source feed the one buffer.
+#include <functional>
+#include <mutex>
+#include <span>
+
+#include "common/Bytes.h"
+
+namespace qx {
+
+class MidiReassembler {
+public:
+    using Handler = std::function<void(const Bytes& message)>;
+    explicit MidiReassembler(Handler handler) : handler_(std::move(handler)) {}
+
+    void feed(std::span<const std::uint8_t> packet);
+
+private:
+    Handler handler_;
+    // RtMidi calls back on one thread per source; the lock keeps the buffer whole.
+    std::mutex lock_;
+    Bytes partialSysEx_;
+};
+
+}  // namespace qx

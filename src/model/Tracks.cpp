@@ -1,0 +1,72 @@
+#include "model/Tracks.h"
+
+#include <cstdio>
+
+namespace qx {
+namespace {
+
+std::string seconds(std::int64_t samples)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "%.1f", static_cast<double>(samples) / 48000.0);
+    return text;
+}
+
+// "%d": the low 32 bits read as a signed number, so an unsigned network word
+// of 4294967286 shows as -10 just like a MIDI level of -10.
+std::string low32(std::int64_t value)
+{
+    return std::to_string(static_cast<std::int32_t>(static_cast<std::uint32_t>(value & 0xFFFFFFFF)));
+}
+
+TrackColor stateColor(std::uint8_t code)
+{
+    switch (code) {
+    case 1: return TrackColor::red;
+    case 2: return TrackColor::yellow;
+    case 4: return TrackColor::green;
+    case 5: return TrackColor::orange;
+    default: return TrackColor::clear;
+    }
+}
+
+}  // namespace
+
+std::string statusName(std::uint8_t code)
+{
+    switch (code) {
+    case 0: return "empty";
+    case 1: return "recording";
+    case 2: return "overdubbing";
+    case 3: return "stopped";
+    case 4: return "playing";
+    case 5: return "replacing";
+    default: return "unknown";
+    }
+}
+
+Tracks::Tracks()
+{
+    for (std::size_t i = 0; i < kCount; ++i) tracks_.emplace_back(static_cast<std::int64_t>(i + 1));
+}
+
+void Tracks::updateFromStatus(const std::vector<QXStatusStruct>& entries)
+{
+    if (entries.size() != 8 && entries.size() != 4) return;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const QXStatusStruct& entry = entries[i];
+        TrackStatus record(static_cast<std::int64_t>(i + 1));
+        record.length = seconds(entry.length);
+        record.position = seconds(entry.position);
+        record.status = statusName(entry.status);
+        record.pan = low32(entry.pan);
+        record.volume = low32(entry.level);
+        record.feedback = low32(entry.feedback);
+        record.color = stateColor(entry.status);
+        record.trackNumColor = entry.selected ? TrackColor::blue : TrackColor::clear;
+        tracks_[i] = std::move(record);
+    }
+    notify();
+}
+
+}  // namespace qx
