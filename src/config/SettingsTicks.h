@@ -3,6 +3,7 @@
 // window calls tick() on a timer, the command-line tool calls it in its loop,
 // and the tests step it by hand.
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "config/MIDIButtonConfig.h"
