@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/Bytes.h"
+#include "common/Outcome.h"
 #include "common/QXCommandQueue.h"
 #include "model/QXStatusStruct.h"
 
@@ -30,6 +31,9 @@ public:
     virtual void showDeviceLine(std::string text) = 0;
     virtual void showProgress(double fraction) = 0;
     virtual void setSelectedTrack(std::int64_t track) = 0;
+    // A network upgrade ended (finished or stopped): frees the transfer gate and
+    // tells the user how it went.
+    virtual void upgradeEnded(Outcome outcome) = 0;
 };
 
 // What the MIDI link controller needs from the network side.

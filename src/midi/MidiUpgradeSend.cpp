@@ -30,21 +30,24 @@ std::optional<std::string> QXInterface::loadUpgradeFile(const std::string& path)
     return std::nullopt;
 }
 
+void QXInterface::upgradeEnded(Outcome outcome)
+{
+    if (gate_) gate_->leave();
+    mainQueue_.post([this, outcome = std::move(outcome)] {
+        if (upgradeOutcome_) upgradeOutcome_(outcome);
+    });
+}
+
 void QXInterface::sendUpgradeMessage()
 {
     const std::int64_t length = upgrade_.length();
     const MidiUpgrade::Step step = upgrade_.next();
     if (!step.message.empty()) sendMessage(step.message);
-    if (step.finished || step.abandoned) {
-        if (gate_) gate_->leave();
-        const Outcome outcome{step.finished,
-                              step.finished ? "Upgrade finished: " + std::to_string(length) + " bytes sent over MIDI"
-                                            : std::string("Upgrade stopped: the file is not a sequence of SysEx messages")};
-        mainQueue_.post([this, outcome] {
-            if (upgradeOutcome_) upgradeOutcome_(outcome);
-        });
-    }
     if (!step.message.empty()) showProgress(step.progress);
+    if (step.finished)
+        upgradeEnded({true, "Upgrade finished: " + std::to_string(length) + " bytes sent over MIDI"});
+    else if (step.abandoned)
+        upgradeEnded({false, "Upgrade stopped: the file is not a sequence of SysEx messages"});
 }
 
 }  // namespace qx

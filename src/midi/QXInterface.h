@@ -58,6 +58,7 @@ public:
     void showDeviceLine(std::string text) override;
     void showProgress(double fraction) override;
     void setSelectedTrack(std::int64_t track) override { selectedTrack.store(track); }
+    void upgradeEnded(Outcome outcome) override;
 
     // The read procedure: every byte from any MIDI source.
     void midiReadProc(std::span<const std::uint8_t> bytes) { reassembler_.feed(bytes); }
