@@ -1,0 +1,52 @@
+#pragma once
+// A JACK server on the dummy driver (there is no sound hardware), started for
+// one test program and stopped by its PID. Tests using it carry the ctest
+// RESOURCE_LOCK "jack" so that only one server runs at a time.
+#include <jack/jack.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace qx::test {
+
+class JackServer {
+public:
+    JackServer()
+    {
+        pid_ = fork();
+        if (pid_ == 0) {
+            freopen("/dev/null", "w", stdout);
+            freopen("/dev/null", "w", stderr);
+            execlp("jackd", "jackd", "--no-realtime", "-d", "dummy", "-r", "48000", "-p", "256", nullptr);
+            _exit(127);
+        }
+        for (int i = 0; i < 100 && !ready_; ++i) {
+            usleep(50000);
+            if (jack_client_t* probe = jack_client_open("qx-test-probe", JackNoStartServer, nullptr)) {
+                jack_client_close(probe);
+                ready_ = true;
+            }
+        }
+    }
+    ~JackServer()
+    {
+        if (pid_ <= 0) return;
+        kill(pid_, SIGTERM);
+        for (int i = 0; i < 100; ++i) {
+            if (waitpid(pid_, nullptr, WNOHANG) == pid_) return;
+            usleep(20000);
+        }
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+    }
+    JackServer(const JackServer&) = delete;
+    JackServer& operator=(const JackServer&) = delete;
+
+    bool ready() const { return ready_; }
+
+private:
+    pid_t pid_ = -1;
+    bool ready_ = false;
+};
+
+}  // namespace qx::test
