@@ -34,6 +34,9 @@ public:
     // A network upgrade ended (finished or stopped): frees the transfer gate and
     // tells the user how it went.
     virtual void upgradeEnded(Outcome outcome) = 0;
+    // Where the link stands, in words for the status bar ("Searching the
+    // network for the looper", "Connected over the network to NAME at ADDRESS").
+    virtual void showLinkState(std::string text) { (void)text; }
 };
 
 // What the MIDI link controller needs from the network side.

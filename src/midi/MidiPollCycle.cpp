@@ -5,6 +5,21 @@
 #include "midi/QXInterface.h"
 
 namespace qx {
+namespace {
+
+constexpr const char* kSearchingMidi = "Searching for the looper on MIDI";
+constexpr const char* kPollingMidi = "Polling the looper over MIDI";
+constexpr const char* kSearchingNetwork = "Searching the network for the looper";
+
+}  // namespace
+
+void MidiPollCycle::announce(const char* state)
+{
+    // Only changes are told; the network side tells its own states.
+    if (announced_ == state) return;
+    announced_ = state;
+    link_.showLinkState(state);
+}
 
 Seconds MidiPollCycle::step()
 {
@@ -24,9 +39,11 @@ Seconds MidiPollCycle::step()
             if (!link_.pollMIDI()) return Seconds(kIdlePause);
             if (link_.pollTries.load() >= kSearchGiveUp) {
                 link_.setPollMIDI(false);  // the network side now holds the link
+                announce(kSearchingNetwork);
                 phase_ = Phase::enterSearch;
                 break;
             }
+            announce(kSearchingMidi);
             link_.clearTracks();
             link_.sendMessage(msg::statusRequest());
             link_.pollTries.fetch_add(2);
@@ -34,6 +51,7 @@ Seconds MidiPollCycle::step()
 
         case Phase::enterPolling:
             consoleLine({"Polling MIDI"});
+            announce(kPollingMidi);
             if (link_.pollTries.load() > 9) {
                 phase_ = Phase::leavePolling;
                 break;
@@ -55,6 +73,7 @@ Seconds MidiPollCycle::step()
         case Phase::leavePolling:
             link_.setPollMIDI(false);
             consoleLine({"Polling IP"});
+            announce(kSearchingNetwork);
             phase_ = Phase::enterSearch;
             break;
         }

@@ -31,12 +31,14 @@ public:
 
 private:
     void pollOnce();
+    void announce(const char* state);
 
     QXInterface& link_;
     Phase phase_ = Phase::enterSearch;
     bool pendingPoll_ = false;
     bool pendingSave_ = false;
     std::int64_t statusCount_ = 0;
+    const char* announced_ = nullptr;
 };
 
 }  // namespace qx

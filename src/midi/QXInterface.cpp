@@ -154,6 +154,13 @@ void QXInterface::showDeviceLine(std::string text)
     });
 }
 
+void QXInterface::showLinkState(std::string text)
+{
+    mainQueue_.post([this, text = std::move(text)] {
+        if (linkStateModel && linkStateModel->text() != text) linkStateModel->setText(text);
+    });
+}
+
 void QXInterface::showProgress(double fraction)
 {
     mainQueue_.post([this, fraction] {

@@ -59,6 +59,7 @@ public:
     void showProgress(double fraction) override;
     void setSelectedTrack(std::int64_t track) override { selectedTrack.store(track); }
     void upgradeEnded(Outcome outcome) override;
+    void showLinkState(std::string text) override;
 
     // The read procedure: every byte from any MIDI source.
     void midiReadProc(std::span<const std::uint8_t> bytes) { reassembler_.feed(bytes); }
@@ -101,6 +102,7 @@ public:
     std::shared_ptr<CompletionPercent> completionModel;
     std::shared_ptr<ObservableText> qxInfoString;
     std::shared_ptr<LogText> logModel;
+    std::shared_ptr<ObservableText> linkStateModel;  // for the status bar
     std::shared_ptr<MIDIButtonConfig> qxMIDIButtons;
     std::shared_ptr<MiscConfigModel> qxMiscConfig;
     // The effect banks are also read by the worker for the effects write.
