@@ -50,6 +50,9 @@ void QXInterface::handleButtonReport(std::span<const std::uint8_t> message)
         if (responseQueue_) responseQueue_->enqueue(Bytes(message.begin(), message.end()));
         return;
     }
+    // The one-button form is 25 bytes; anything shorter cannot hold the slots.
+    constexpr std::size_t kOneButtonReportLength = 25;
+    if (message.size() < kOneButtonReportLength) return;
     const std::int64_t code = sysex::decodePair(message[5], message[6]);
     const FunctionValues values = pairsAt(message, 8, 8);
     mainQueue_.post([this, code, values] {
@@ -60,6 +63,7 @@ void QXInterface::handleButtonReport(std::span<const std::uint8_t> message)
 void QXInterface::handleButtonEvent(std::span<const std::uint8_t> message)
 {
     static constexpr std::int64_t kinds[] = {0, 128, 256};
+    if (message.size() < 9) return;
     const std::uint8_t kindCode = message[5];
     const std::int64_t kind = kindCode < 3 ? kinds[kindCode] : -1;
     const std::int64_t number = message[6];
