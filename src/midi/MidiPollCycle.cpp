@@ -52,6 +52,7 @@ Seconds MidiPollCycle::step()
         case Phase::enterPolling:
             consoleLine({"Polling MIDI"});
             announce(kPollingMidi);
+            link_.midiPolling.store(true);
             if (link_.pollTries.load() > 9) {
                 phase_ = Phase::leavePolling;
                 break;
@@ -71,6 +72,7 @@ Seconds MidiPollCycle::step()
             break;
 
         case Phase::leavePolling:
+            link_.midiPolling.store(false);
             link_.setPollMIDI(false);
             consoleLine({"Polling IP"});
             announce(kSearchingNetwork);

@@ -12,6 +12,10 @@ std::optional<std::string> QXInterface::loadUpgradeFile(const std::string& path)
 
     const bool overMidi = pollMIDI();
     if (overMidi) {
+        // Messages go out only while the looper is being polled; loaded before
+        // that, the file would wait, holding the progress bar, for a looper
+        // that may never answer.
+        if (!midiPolling.load()) return std::string("Upgrade refused: no looper is answering on MIDI");
         if (auto fault = checkSysExUpgrade(contents))
             return "Upgrade refused: " + path + " is not a SysEx upgrade file (" + *fault + ")";
     } else if (!network_) {

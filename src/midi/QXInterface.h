@@ -96,6 +96,8 @@ public:
     std::atomic<std::int64_t> pollTries{1};
     std::atomic<std::int64_t> ntracks{0};
     std::atomic<std::int64_t> selectedTrack{0};
+    // True while the worker is polling an answering looper over MIDI.
+    std::atomic<bool> midiPolling{false};
 
     // Models, attached and read on the UI thread only.
     std::shared_ptr<Tracks> tracksModel;

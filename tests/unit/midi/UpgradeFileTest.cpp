@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <unistd.h>
 
 #include "common/MainQueue.h"
 #include "common/UpgradeFile.h"
@@ -25,7 +26,8 @@ Bytes sysexOf(std::size_t length)
 
 std::string writeTemp(const std::string& name, const Bytes& contents)
 {
-    const auto path = std::filesystem::temp_directory_path() / name;
+    // Named per process: the suite may run in several builds at once.
+    const auto path = std::filesystem::temp_directory_path() / (std::to_string(getpid()) + "-" + name);
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(contents.data()),
                                                 static_cast<std::streamsize>(contents.size()));
     return path.string();
@@ -93,6 +95,10 @@ TEST(MidiUpgradeStart, BadFilesAreRefusedBeforeAnythingIsSent)
     QXInterface link(ui, std::unique_ptr<MidiEndpoints>(endpoints));
     TransferGate gate;
     link.attachTransferGate(&gate);
+    auto notPolling = link.loadUpgradeFile(writeTemp("qx-good.syx", sysexOf(20)));
+    ASSERT_TRUE(notPolling);
+    EXPECT_NE(notPolling->find("no looper is answering on MIDI"), std::string::npos);
+    link.midiPolling.store(true);
 
     Bytes bad = sysexOf(10);
     const Bytes tooLong = sysexOf(300);

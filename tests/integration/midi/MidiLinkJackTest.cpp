@@ -1,0 +1,152 @@
+// The MIDI link against the simulated looper on real JACK MIDI ports.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include "common/MainQueue.h"
+#include "link/IdleNetworkSide.h"
+#include "midi/QXInterface.h"
+#include "midi/RtMidiEndpoints.h"
+#include "support/ChildProcess.h"
+#include "support/ConsoleCapture.h"
+#include "support/JackServer.h"
+
+namespace qx {
+namespace {
+
+using namespace std::chrono_literals;
+
+const std::string kStatusRx = "rx midi F0 00 02 33 02 F7";
+const std::string kLogRx = "rx midi F0 00 02 33 03 F7";
+
+class MidiLinkOverJack : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(jack.ready()) << "jackd did not start";
+        ASSERT_TRUE(sim.running());
+        ASSERT_TRUE(sim.waitFor("ready", 10s)) << "the simulated looper did not open its ports";
+        link = std::make_unique<QXInterface>(ui, openSystemMidiEndpoints());
+        const auto& names = link->destinations();
+        ASSERT_TRUE(std::any_of(names.begin(), names.end(),
+                                [](const std::string& n) { return n.find("QX Looper Sim") != std::string::npos; }))
+            << "destinations seen: " << names.size();
+        network = std::make_unique<IdleNetworkSide>(*link);
+        link->attachNetwork(network.get());
+        link->tracksModel = tracks;
+        link->start();
+        network->start();
+    }
+    void TearDown() override
+    {
+        if (network) network->stop();
+        if (link) link->stop();
+    }
+
+    // The looper's journal lines of received messages, for a while.
+    std::vector<std::string> received(std::chrono::milliseconds duration)
+    {
+        std::vector<std::string> lines;
+        const auto until = std::chrono::steady_clock::now() + duration;
+        std::string line;
+        while (std::chrono::steady_clock::now() < until) {
+            ui.drain();
+            if (sim.readLine(line, 20ms) && line.rfind("rx ", 0) == 0) lines.push_back(line);
+        }
+        return lines;
+    }
+    // Reads journal lines until the predicate holds for the lines so far.
+    bool receiveUntil(const std::function<bool(const std::vector<std::string>&)>& done,
+                      std::chrono::milliseconds timeout, std::vector<std::string>& lines)
+    {
+        const auto until = std::chrono::steady_clock::now() + timeout;
+        std::string line;
+        while (std::chrono::steady_clock::now() < until) {
+            ui.drain();
+            if (sim.readLine(line, 20ms) && line.rfind("rx ", 0) == 0) {
+                lines.push_back(line);
+                if (done(lines)) return true;
+            }
+        }
+        return false;
+    }
+
+    test::JackServer jack;
+    test::ChildProcess sim{{QX_SIM_PATH, "--jack", "--journal"}};
+    test::ConsoleCapture console;
+    ManualMainQueue ui;
+    std::shared_ptr<Tracks> tracks = std::make_shared<Tracks>();
+    std::unique_ptr<QXInterface> link;
+    std::unique_ptr<IdleNetworkSide> network;
+};
+
+TEST_F(MidiLinkOverJack, FindsTheLooperPollsItAndFollowsItsTracks)
+{
+    // Found at once: the search sends one request, then polling takes over.
+    std::vector<std::string> lines = received(1500ms);
+    ASSERT_GE(lines.size(), 12u);
+    EXPECT_EQ(lines[0], kStatusRx);
+    const auto firstLog = std::find(lines.begin(), lines.end(), kLogRx);
+    ASSERT_NE(firstLog, lines.end());
+    for (auto it = firstLog + 1; it + 6 <= lines.end(); it += 6) {
+        for (int i = 0; i < 5; ++i) EXPECT_EQ(it[i], kStatusRx);
+        EXPECT_EQ(it[5], kLogRx);
+    }
+    const auto consoleLines = console.lines();
+    EXPECT_NE(std::find(consoleLines.begin(), consoleLines.end(), "\"Polling MIDI\""), consoleLines.end());
+    EXPECT_TRUE(link->pollMIDI());
+
+    ui.drain();
+    EXPECT_FALSE(tracks->tracks()[0].status.empty()) << "the track grid follows the looper";
+    EXPECT_FALSE(tracks->tracks()[0].length.empty());
+}
+
+TEST_F(MidiLinkOverJack, AnswerAfterSilenceAsksForTheConfigurationInOrder)
+{
+    received(500ms);
+    sim.send("silent");
+    std::vector<std::string> lines;
+    ASSERT_TRUE(receiveUntil([](const auto& l) { return std::count(l.begin(), l.end(), kStatusRx) >= 5; }, 3s, lines));
+    sim.send("answer");
+    lines.clear();
+    ASSERT_TRUE(receiveUntil(
+        [](const auto& l) { return std::count(l.begin(), l.end(), "rx midi F0 00 02 33 14 48 F7") >= 1; }, 3s, lines));
+    std::vector<std::string> configuration;
+    for (const auto& l : lines)
+        if (l != kStatusRx && l != kLogRx) configuration.push_back(l);
+    EXPECT_EQ(configuration, (std::vector<std::string>{"rx midi F0 00 02 33 09 F7", "rx midi F0 00 02 33 16 F7",
+                                                       "rx midi F0 00 02 33 14 00 F7", "rx midi F0 00 02 33 14 48 F7"}));
+    const auto consoleLines = console.lines();
+    EXPECT_NE(std::find(consoleLines.begin(), consoleLines.end(), "\"Requesting configuration\""),
+              consoleLines.end());
+}
+
+TEST_F(MidiLinkOverJack, SilentLooperHandsTheLinkOverAndTheSearchStartsAgain)
+{
+    received(500ms);
+    sim.send("silent");
+    const auto until = std::chrono::steady_clock::now() + 5s;
+    auto sawPollingIp = [&] {
+        const auto l = console.lines();
+        return std::find(l.begin(), l.end(), "\"Polling IP\"") != l.end();
+    };
+    while (!sawPollingIp() && std::chrono::steady_clock::now() < until) received(50ms);
+    ASSERT_TRUE(sawPollingIp());
+    // The stand-in network side finds nothing and hands the link back within
+    // a second or so; the MIDI search then asks again, and finds the looper.
+    sim.send("answer");
+    std::vector<std::string> lines;
+    EXPECT_TRUE(receiveUntil([](const auto& l) { return std::count(l.begin(), l.end(), kStatusRx) >= 2; }, 4s, lines));
+    const auto until2 = std::chrono::steady_clock::now() + 3s;
+    auto pollingAgain = [&] {
+        const auto l = console.lines();
+        return std::count(l.begin(), l.end(), "\"Polling MIDI\"") >= 2;
+    };
+    while (!pollingAgain() && std::chrono::steady_clock::now() < until2) received(50ms);
+    EXPECT_TRUE(pollingAgain());
+}
+
+}  // namespace
+}  // namespace qx
