@@ -7,11 +7,13 @@
 #include "LinkUnderTest.h"
 #include "LooperReplies.h"
 #include "config/SettingsTicks.h"
+#include "support/Hex.h"
 
 namespace qx {
 namespace {
 
 using test::bytes;
+using test::hex;
 using test::Slots;
 
 Bytes request(int high, int low)
@@ -92,10 +94,9 @@ TEST_F(ButtonMappingCycle, EditIsWrittenOnceWithAllEightSlots)
     ASSERT_EQ(sent.size(), 1u);
     const Bytes& write = sent[0];
     ASSERT_EQ(write.size(), 24u);
-    EXPECT_EQ(Bytes(write.begin(), write.begin() + 7), bytes({0xF0, 0x00, 0x02, 0x33, 0x10, 0x00, 0x00}));
+    EXPECT_EQ(Bytes(write.begin(), write.begin() + 7), hex("F0 00 02 33 10 00 00"));
     EXPECT_EQ(Bytes(write.begin() + 7, write.end()),
-              bytes({0x00, 0x07, 0x7F, 0x7F, 0x00, 0x10, 0x00, 0x01, 0x00, 0x01, 0x00, 0x01, 0x00, 0x01, 0x00,
-                     0x01, 0xF7}));
+              hex("00 07 7F 7F 00 10 00 01 00 01 00 01 00 01 00 01 F7"));
     EXPECT_EQ(model->oldvalues, (FunctionValues{7, -1, 16, 1, 1, 1, 1, 1}));
     EXPECT_TRUE(tick().empty());
 }
@@ -138,7 +139,7 @@ TEST_F(ButtonMappingCycle, EditsWhileTheNewButtonIsAwaitedAreNotWrittenToIt)
 TEST_F(ButtonMappingCycle, ButtonEventMovesTheSelectionAtTheNextTick)
 {
     showButtonZero();
-    looper.receive(bytes({0xF0, 0x00, 0x02, 0x33, 0x18, 0x02, 0x24, 0x7F, 0xF7}));
+    looper.receive(hex("F0 00 02 33 18 02 24 7F F7"));
     EXPECT_EQ(model->receivedBtnType, 256);
     EXPECT_EQ(model->receivedBtnNum, 36);
     EXPECT_EQ(model->currentBtn, 0);  // nothing happens before the tick
@@ -161,8 +162,8 @@ TEST_F(ButtonMappingCycle, EditIsWrittenToTheOldButtonBeforeAnEventMovesOn)
     const auto sent = tick();
     ASSERT_EQ(sent.size(), 2u);
     EXPECT_EQ(sent[0][4], 0x10);
-    EXPECT_EQ(Bytes(sent[0].begin() + 5, sent[0].begin() + 7), bytes({0x00, 0x00}));
-    EXPECT_EQ(Bytes(sent[0].begin() + 21, sent[0].begin() + 23), bytes({0x10, 0x37}));
+    EXPECT_EQ(Bytes(sent[0].begin() + 5, sent[0].begin() + 7), hex("00 00"));
+    EXPECT_EQ(Bytes(sent[0].begin() + 21, sent[0].begin() + 23), hex("10 37"));
     EXPECT_EQ(sent[1], request(0x01, 0x40));
 }
 

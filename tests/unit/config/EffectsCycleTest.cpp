@@ -8,11 +8,12 @@
 #include "LinkUnderTest.h"
 #include "LooperReplies.h"
 #include "config/SettingsTicks.h"
+#include "support/Hex.h"
 
 namespace qx {
 namespace {
 
-using test::bytes;
+using test::hex;
 using test::Slots;
 
 Slots slotsOf(const QX2Effects& bank)
@@ -81,9 +82,9 @@ TEST_F(EffectsCycle, EditIsRequestedEveryTickUntilTheLooperReportsIt)
 
     const Bytes sent = write();
     ASSERT_EQ(sent.size(), 39u);
-    EXPECT_EQ(Bytes(sent.begin(), sent.begin() + 6), bytes({0xF0, 0x00, 0x02, 0x33, 0x0A, 0x08}));
+    EXPECT_EQ(Bytes(sent.begin(), sent.begin() + 6), hex("F0 00 02 33 0A 08"));
     EXPECT_EQ(Bytes(sent.begin() + 6, sent.begin() + 22),
-              bytes({0x00, 0x30, 0x7F, 0x7F, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));  // bank 1 unchanged
+              hex("00 30 7F 7F 00 00 00 00 00 00 00 00 00 00 00 00"));  // bank 1 unchanged
     EXPECT_EQ(sent[36], 0x10);
     EXPECT_EQ(sent[37], 0x37);
     EXPECT_EQ(sent[38], 0xF7);
@@ -112,8 +113,8 @@ TEST_F(EffectsCycle, WriteCarriesEachSlotAsASevenBitPair)
     bank2->effects[0].setEffectNum(2007);
     const Bytes sent = write();
     ASSERT_EQ(sent.size(), 39u);
-    EXPECT_EQ(Bytes(sent.begin() + 6, sent.begin() + 10), bytes({0x01, 0x48, 0x7F, 0x7F}));
-    EXPECT_EQ(Bytes(sent.begin() + 22, sent.begin() + 24), bytes({0x0F, 0x57}));
+    EXPECT_EQ(Bytes(sent.begin() + 6, sent.begin() + 10), hex("01 48 7F 7F"));
+    EXPECT_EQ(Bytes(sent.begin() + 22, sent.begin() + 24), hex("0F 57"));
     EXPECT_EQ(bank1->effects[0].effectNum(), 200) << "the write changes no slot";
 }
 

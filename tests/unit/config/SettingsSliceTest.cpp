@@ -7,19 +7,21 @@
 #include "LinkUnderTest.h"
 #include "LooperReplies.h"
 #include "midi/SettingsSlice.h"
+#include "support/ConsoleCapture.h"
+#include "support/Hex.h"
 
 namespace qx {
 namespace {
 
-using test::bytes;
+using test::hex;
 
 TEST(PackedGroups, TopByteBitsGoToBitSevenOfTheirOwnDataByte)
 {
     // One group after the slice number, then the end.
-    const Bytes firstOnly = bytes({0xF0, 0x00, 0x02, 0x33, 0x15, 0x00, 0x40, 1, 2, 3, 4, 5, 6, 7, 0xF7});
-    EXPECT_EQ(decodeSettingsSlice(firstOnly).decodedBytes, bytes({0x81, 2, 3, 4, 5, 6, 7}));
-    const Bytes seventhOnly = bytes({0xF0, 0x00, 0x02, 0x33, 0x15, 0x00, 0x01, 1, 2, 3, 4, 5, 6, 7, 0xF7});
-    EXPECT_EQ(decodeSettingsSlice(seventhOnly).decodedBytes, bytes({1, 2, 3, 4, 5, 6, 0x87}));
+    const Bytes firstOnly = hex("F0 00 02 33 15 00 40 01 02 03 04 05 06 07 F7");
+    EXPECT_EQ(decodeSettingsSlice(firstOnly).decodedBytes, hex("81 02 03 04 05 06 07"));
+    const Bytes seventhOnly = hex("F0 00 02 33 15 00 01 01 02 03 04 05 06 07 F7");
+    EXPECT_EQ(decodeSettingsSlice(seventhOnly).decodedBytes, hex("01 02 03 04 05 06 87"));
 }
 
 TEST(PackedGroups, FullReportGivesAllDataBytesInOrder)
@@ -35,21 +37,21 @@ TEST(PackedGroups, FullReportGivesAllDataBytesInOrder)
 
 TEST(PackedGroups, SliceWithoutDataAndCutShortMessages)
 {
-    const SettingsSlice empty = decodeSettingsSlice(bytes({0xF0, 0x00, 0x02, 0x33, 0x15, 0x05, 0xF7}));
+    const SettingsSlice empty = decodeSettingsSlice(hex("F0 00 02 33 15 05 F7"));
     EXPECT_EQ(empty.sliceNum, 5);
     EXPECT_TRUE(empty.decodedBytes.empty());
     EXPECT_EQ(empty.valueAt(0), 0);
 
     // A group cut off by the end of the message keeps what it had.
-    const SettingsSlice cut = decodeSettingsSlice(bytes({0xF0, 0x00, 0x02, 0x33, 0x15, 0x00, 0x00, 9, 8}));
-    EXPECT_EQ(cut.decodedBytes, bytes({9, 8}));
-    EXPECT_EQ(decodeSettingsSlice(bytes({0xF0, 0x00})).sliceNum, -1);
+    const SettingsSlice cut = decodeSettingsSlice(hex("F0 00 02 33 15 00 00 09 08"));
+    EXPECT_EQ(cut.decodedBytes, hex("09 08"));
+    EXPECT_EQ(decodeSettingsSlice(hex("F0 00")).sliceNum, -1);
 }
 
 TEST(SliceWords, LittleEndianAndZeroPastTheEnd)
 {
     SettingsSlice slice;
-    slice.decodedBytes = bytes({0x34, 0x12, 0xFF});
+    slice.decodedBytes = hex("34 12 FF");
     EXPECT_EQ(slice.valueAt(0), 0x1234);
     EXPECT_EQ(slice.valueAt(1), 0xFF12);
     EXPECT_EQ(slice.valueAt(2), 0);  // no byte 3

@@ -7,11 +7,14 @@
 #include "LinkUnderTest.h"
 #include "LooperReplies.h"
 #include "config/SettingsTicks.h"
+#include "support/ConsoleCapture.h"
+#include "support/Hex.h"
 
 namespace qx {
 namespace {
 
 using test::bytes;
+using test::hex;
 
 class SettingsWrites : public ::testing::Test {
 protected:
@@ -40,7 +43,7 @@ TEST_F(SettingsWrites, StartValuesAreSettledAndSendNothing)
 TEST_F(SettingsWrites, BrightnessLowIsOneWriteThenNothing)
 {
     model->currentConfig.qx2Brightness = 7;
-    EXPECT_EQ(tick(), (std::vector<Bytes>{bytes({0xF0, 0x00, 0x02, 0x33, 0x07, 0x07, 0xF7})}));
+    EXPECT_EQ(tick(), (std::vector<Bytes>{hex("F0 00 02 33 07 07 F7")}));
     EXPECT_EQ(model->oldConfig, model->currentConfig);
     EXPECT_TRUE(tick().empty());
 }
@@ -48,7 +51,7 @@ TEST_F(SettingsWrites, BrightnessLowIsOneWriteThenNothing)
 TEST_F(SettingsWrites, DisplayModeTravelsAsItsValue)
 {
     model->currentConfig.qx2DisplayType = 1;
-    EXPECT_EQ(tick(), (std::vector<Bytes>{bytes({0xF0, 0x00, 0x02, 0x33, 0x0C, 0x01, 0xF7})}));
+    EXPECT_EQ(tick(), (std::vector<Bytes>{hex("F0 00 02 33 0C 01 F7")}));
 }
 
 TEST_F(SettingsWrites, BothClockSettingsShareOneTypeAndDifferByCode)
@@ -71,8 +74,8 @@ TEST_F(SettingsWrites, SeveralChangesInOneTickGoOutInFieldOrder)
 {
     model->currentConfig.noiseGateLevel = 12;
     model->currentConfig.midiChannel = 16;
-    EXPECT_EQ(tick(), (std::vector<Bytes>{bytes({0xF0, 0x00, 0x02, 0x33, 0x05, 0x10, 0xF7}),
-                                          bytes({0xF0, 0x00, 0x02, 0x33, 0x06, 0x0C, 0xF7})}));
+    EXPECT_EQ(tick(), (std::vector<Bytes>{hex("F0 00 02 33 05 10 F7"),
+                                          hex("F0 00 02 33 06 0C F7")}));
     EXPECT_TRUE(tick().empty());
 
     model->currentConfig = {.qx2Brightness = 3, .qx2DisplayType = 0, .midiInClockMode = 1,
@@ -91,7 +94,7 @@ TEST_F(SettingsWrites, NegativeChannelIsReportedNotSentAndCountsAsSettled)
     test::ConsoleCapture console;
     model->currentConfig.midiChannel = -1;
     model->currentConfig.noiseGateLevel = 10;
-    EXPECT_EQ(tick(), (std::vector<Bytes>{bytes({0xF0, 0x00, 0x02, 0x33, 0x06, 0x0A, 0xF7})}));
+    EXPECT_EQ(tick(), (std::vector<Bytes>{hex("F0 00 02 33 06 0A F7")}));
     EXPECT_EQ(console.lines(), (std::vector<std::string>{"\"MIDI channel error \" -1"}));
     EXPECT_EQ(model->oldConfig.midiChannel, -1);
     EXPECT_TRUE(tick().empty());
