@@ -1,0 +1,9 @@
+#pragma once
+// Each qxctl command is one function; main() dispatches on the first word.
+#include "cli/CliSession.h"
+
+namespace qx::cli {
+
+int runMonitor(const Args& args);
+
+}  // namespace qx::cli
