@@ -12,6 +12,17 @@ LooperLink::LooperLink(MainQueue& mainQueue, std::unique_ptr<MidiEndpoints> endp
     network_ = makeNetwork(*interface_);
     interface_->attachNetwork(network_.get());
     interface_->attachTransferGate(&gate_);
+
+    saveableConfig_ = std::make_unique<QXSaveableConfig>(interface_->cmdQueue, mainQueue);
+    QXInterface* link = interface_.get();
+    saveableConfig_->attachTransferGate(&gate_);
+    saveableConfig_->setProgressHandler([link](double fraction) {
+        if (link->completionModel) link->completionModel->setCompletion(fraction);
+    });
+    saveableConfig_->setMappingHandler([link](std::int64_t code, const FunctionValues& values) {
+        if (link->qxMIDIButtons) link->qxMIDIButtons->applyMapping(code, values);
+    });
+    interface_->attachResponseQueue(&saveableConfig_->responseQueue);
 }
 
 LooperLink::~LooperLink() { stop(); }
@@ -25,6 +36,7 @@ void LooperLink::start()
 
 void LooperLink::stop()
 {
+    saveableConfig_->stop();
     network_->stop();
     interface_->stop();
 }

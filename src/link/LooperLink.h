@@ -6,6 +6,7 @@
 
 #include "common/MainQueue.h"
 #include "common/TransferGate.h"
+#include "config/SaveableConfig.h"
 #include "midi/MidiEndpoints.h"
 #include "midi/QXInterface.h"
 
@@ -26,9 +27,12 @@ public:
     QXInterface& interface() { return *interface_; }
     NetworkSide& network() { return *network_; }
     TransferGate& gate() { return gate_; }
+    QXSaveableConfig& saveableConfig() { return *saveableConfig_; }
 
 private:
     TransferGate gate_;
+    // Outlives the controller, whose receive threads hand replies to its queue.
+    std::unique_ptr<QXSaveableConfig> saveableConfig_;
     std::unique_ptr<QXInterface> interface_;
     std::unique_ptr<NetworkSide> network_;
 };

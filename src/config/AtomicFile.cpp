@@ -1,0 +1,90 @@
+#include "config/AtomicFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+
+namespace qx {
+namespace {
+
+std::string systemReason() { return std::strerror(errno); }
+
+bool writeAll(int fd, std::string_view contents)
+{
+    std::size_t done = 0;
+    while (done < contents.size()) {
+        const ssize_t n = ::write(fd, contents.data() + done, contents.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// A replaced file keeps its permissions; a new one gets the usual rw-r--r--
+// rather than the temporary file's owner-only mode.
+mode_t modeFor(const std::filesystem::path& target)
+{
+    struct stat existing {};
+    if (::stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) return existing.st_mode & 07777;
+    return 0644;
+}
+
+// The rename itself must reach the disk too, or a crash can bring back the old
+// name. Best effort: some file systems cannot sync a folder.
+void syncFolder(const std::filesystem::path& folder)
+{
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+}  // namespace
+
+std::optional<std::string> writeFileAtomically(const std::filesystem::path& target, std::string_view contents)
+{
+    if (target.filename().empty()) return "\"" + target.string() + "\" names no file";
+    const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
+    std::string temporary = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0) return "cannot create a file in " + folder.string() + ": " + systemReason();
+
+    std::string failure;
+    if (!writeAll(fd, contents)) failure = "cannot write: " + systemReason();
+    else if (::fchmod(fd, modeFor(target)) != 0) failure = "cannot set permissions: " + systemReason();
+    else if (::fsync(fd) != 0) failure = "cannot flush to disk: " + systemReason();
+    if (::close(fd) != 0 && failure.empty()) failure = "cannot close: " + systemReason();
+    if (failure.empty() && ::rename(temporary.c_str(), target.c_str()) != 0)
+        failure = "cannot replace " + target.string() + ": " + systemReason();
+    if (!failure.empty()) {
+        ::unlink(temporary.c_str());
+        return failure;
+    }
+    syncFolder(folder);
+    return std::nullopt;
+}
+
+FileRead readWholeFile(const std::filesystem::path& path, std::size_t limit)
+{
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error)) return {{}, "it is a folder"};
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return {{}, "cannot open: " + systemReason()};
+    FileRead read;
+    char chunk[65536];
+    while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
+        read.contents.append(chunk, static_cast<std::size_t>(in.gcount()));
+        if (read.contents.size() > limit)
+            return {{}, "longer than " + std::to_string(limit) + " bytes, too long for a configuration file"};
+    }
+    if (in.bad()) return {{}, "cannot read"};
+    return read;
+}
+
+}  // namespace qx

@@ -1,0 +1,25 @@
+#pragma once
+// Replacing a file so that a reader (or a crash) sees either the old contents
+// or the new, never a mixture: the new contents go to a temporary file in the
+// same folder, are flushed to the disk, and the temporary file is renamed over
+// the target.
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace qx {
+
+// Returns why the file could not be written; the previous file, if any, is then
+// untouched and no temporary file is left behind.
+std::optional<std::string> writeFileAtomically(const std::filesystem::path& target, std::string_view contents);
+
+// The whole file, or why it cannot be read. Files above the limit are refused
+// rather than loaded.
+struct FileRead {
+    std::string contents;
+    std::string failure;  // empty when contents holds the file
+};
+FileRead readWholeFile(const std::filesystem::path& path, std::size_t limit);
+
+}  // namespace qx
