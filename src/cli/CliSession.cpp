@@ -27,6 +27,7 @@ CliSession::CliSession(bool demo)
     link.completionModel = completion;
     link.qxInfoString = deviceLine;
     link.logModel = log;
+    link.linkStateModel = linkState;
     link.qxMIDIButtons = buttons;
     link.qxMiscConfig = settings;
     link.attachEffectsModels(bank1, bank2);

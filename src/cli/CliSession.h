@@ -37,6 +37,7 @@ public:
     std::shared_ptr<CompletionPercent> completion = std::make_shared<CompletionPercent>();
     std::shared_ptr<ObservableText> deviceLine = std::make_shared<ObservableText>();
     std::shared_ptr<LogText> log = std::make_shared<LogText>();
+    std::shared_ptr<ObservableText> linkState = std::make_shared<ObservableText>();
     std::shared_ptr<MIDIButtonConfig> buttons;
     std::shared_ptr<MiscConfigModel> settings;
     std::shared_ptr<QX2Effects> bank1 = std::make_shared<QX2Effects>();

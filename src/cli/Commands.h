@@ -5,5 +5,9 @@
 namespace qx::cli {
 
 int runMonitor(const Args& args);
+int runSettings(const Args& args);
+int runButton(const Args& args);
+int runEffects(const Args& args);
+int runUpgrade(const Args& args);
 
 }  // namespace qx::cli

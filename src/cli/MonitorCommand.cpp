@@ -19,7 +19,9 @@ int runMonitor(const Args& args)
     session.tracks->subscribe(markDirty);
     session.deviceLine->subscribe(markDirty);
     session.log->subscribe([&session] {
-        // The looper's log text goes to the terminal as it arrives.
+        // The looper's log text goes to the terminal as it arrives; emptying
+        // the model notifies again, with nothing left to print.
+        if (session.log->log().empty()) return;
         std::fputs(session.log->log().c_str(), stdout);
         session.log->setLog({});
     });

@@ -17,6 +17,10 @@ const std::map<std::string, Command>& commands()
 {
     static const std::map<std::string, Command> table = {
         {"monitor", {qx::cli::runMonitor, "monitor [--demo]      live tracks and device line until Ctrl-C"}},
+        {"settings", {qx::cli::runSettings, "settings [--demo] [set NAME VALUE]  show or change a miscellaneous setting"}},
+        {"button", {qx::cli::runButton, "button KIND NUM [--demo] [set SLOT FUNCTION]  show or change a MIDI button's mapping"}},
+        {"effects", {qx::cli::runEffects, "effects [--demo] [set BANK SLOT FUNCTION]  show or change the QX2 effect banks"}},
+        {"upgrade", {qx::cli::runUpgrade, "upgrade FILE [--demo] send a firmware file to the looper"}},
     };
     return table;
 }

@@ -45,8 +45,10 @@ Seconds MidiPollCycle::step()
             }
             announce(kSearchingMidi);
             link_.clearTracks();
-            link_.sendMessage(msg::statusRequest());
+            // Counted before it leaves: a looper that answers at once must
+            // find the request already counted, or its reset is undone.
             link_.pollTries.fetch_add(2);
+            link_.sendMessage(msg::statusRequest());
             return Seconds(kSearchPause);
 
         case Phase::enterPolling:
@@ -108,8 +110,8 @@ void MidiPollCycle::pollOnce()
     }
     if (statusCount_ < kStatusPerLog) {
         link_.clearTracks();
-        link_.sendMessage(msg::statusRequest());
         link_.pollTries.fetch_add(1);
+        link_.sendMessage(msg::statusRequest());
         ++statusCount_;
         return;
     }
