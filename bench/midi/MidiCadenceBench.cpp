@@ -66,6 +66,7 @@ int main(int argc, char** argv)
     qx::ManualMainQueue ui;
     auto* timed = new TimedEndpoints(qx::openSystemMidiEndpoints());
     qx::QXInterface link(ui, std::unique_ptr<qx::MidiEndpoints>(timed));
+    if (link.destinations().empty()) return std::fputs("no MIDI destination found\n", stderr), 1;
     qx::IdleNetworkSide network(link);
     link.attachNetwork(&network);
     link.start();

@@ -13,20 +13,9 @@ class JackServer {
 public:
     JackServer()
     {
-        pid_ = fork();
-        if (pid_ == 0) {
-            freopen("/dev/null", "w", stdout);
-            freopen("/dev/null", "w", stderr);
-            execlp("jackd", "jackd", "--no-realtime", "-d", "dummy", "-r", "48000", "-p", "256", nullptr);
-            _exit(127);
-        }
-        for (int i = 0; i < 100 && !ready_; ++i) {
-            usleep(50000);
-            if (jack_client_t* probe = jack_client_open("qx-test-probe", JackNoStartServer, nullptr)) {
-                jack_client_close(probe);
-                ready_ = true;
-            }
-        }
+        // A server still shutting down from an earlier test makes the new one
+        // exit at once; try again a few times.
+        for (int attempt = 0; attempt < 3 && !ready_; ++attempt) start();
     }
     ~JackServer()
     {
@@ -45,6 +34,28 @@ public:
     bool ready() const { return ready_; }
 
 private:
+    void start()
+    {
+        pid_ = fork();
+        if (pid_ == 0) {
+            if (!freopen("/dev/null", "w", stdout) || !freopen("/dev/null", "w", stderr)) _exit(126);
+            execlp("jackd", "jackd", "--no-realtime", "-d", "dummy", "-r", "48000", "-p", "256", nullptr);
+            _exit(127);
+        }
+        for (int i = 0; i < 100 && !ready_; ++i) {
+            usleep(50000);
+            if (waitpid(pid_, nullptr, WNOHANG) == pid_) {  // exited: not ours to use
+                pid_ = -1;
+                usleep(500000);
+                return;
+            }
+            if (jack_client_t* probe = jack_client_open("qx-test-probe", JackNoStartServer, nullptr)) {
+                jack_client_close(probe);
+                ready_ = true;
+            }
+        }
+    }
+
     pid_t pid_ = -1;
     bool ready_ = false;
 };
