@@ -7,12 +7,21 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <string>
+
 namespace qx::test {
 
 class JackServer {
 public:
     JackServer()
     {
+        // A server of its own name, so that test programs running at the same
+        // time (other builds, other suites) never share or stop each other's
+        // server. Clients made after this, in this process and its children,
+        // find it through JACK_DEFAULT_SERVER.
+        name_ = "qxtest-" + std::to_string(getpid());
+        setenv("JACK_DEFAULT_SERVER", name_.c_str(), 1);
         // A server still shutting down from an earlier test makes the new one
         // exit at once; try again a few times.
         for (int attempt = 0; attempt < 3 && !ready_; ++attempt) start();
@@ -39,7 +48,8 @@ private:
         pid_ = fork();
         if (pid_ == 0) {
             if (!freopen("/dev/null", "w", stdout) || !freopen("/dev/null", "w", stderr)) _exit(126);
-            execlp("jackd", "jackd", "--no-realtime", "-d", "dummy", "-r", "48000", "-p", "256", nullptr);
+            execlp("jackd", "jackd", "--no-realtime", "-n", name_.c_str(), "-d", "dummy", "-r", "48000", "-p", "256",
+                   nullptr);
             _exit(127);
         }
         for (int i = 0; i < 100 && !ready_; ++i) {
@@ -56,6 +66,7 @@ private:
         }
     }
 
+    std::string name_;
     pid_t pid_ = -1;
     bool ready_ = false;
 };
