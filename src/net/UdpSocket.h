@@ -1,0 +1,50 @@
+#pragma once
+// One UDP socket as the network link uses it: IPv4, address reuse and
+// broadcast allowed, receives bounded by a 1-second time-out. The descriptor is
+// closed when the object goes, so a number is never reused while a thread
+// still holds the object.
+#include <netinet/in.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+
+namespace qx {
+
+class UdpSocket {
+public:
+    // Opens and configures a socket; nothing when the platform refuses one.
+    static std::shared_ptr<UdpSocket> open();
+
+    explicit UdpSocket(int descriptor) : descriptor_(descriptor) {}
+    ~UdpSocket();
+    UdpSocket(const UdpSocket&) = delete;
+    UdpSocket& operator=(const UdpSocket&) = delete;
+
+    // Sends the bytes as one datagram; the result is not looked at by callers.
+    bool sendTo(std::span<const std::uint8_t> bytes, const sockaddr_in& to);
+
+    struct Received {
+        enum class Kind { datagram, timedOut, failed } kind = Kind::failed;
+        std::size_t size = 0;
+        sockaddr_in sender{};
+    };
+    // Waits up to the receive time-out for one datagram.
+    Received receiveFrom(std::span<std::uint8_t> buffer);
+
+    // Releases a thread blocked in receiveFrom at once (used when a loop is
+    // asked to end); later receives return at once too.
+    void wake();
+
+    int descriptor() const { return descriptor_; }
+
+private:
+    const int descriptor_;
+};
+
+// How the link opens its sockets; tests put a failing opener in its place.
+using SocketOpener = std::function<std::shared_ptr<UdpSocket>()>;
+
+}  // namespace qx
