@@ -1,0 +1,37 @@
+#pragma once
+// The "Log" tab: the looper's running log in an editable text area. Text the
+// links append shows at the end; the user's edits go straight back into the
+// log model, so later text is appended after them.
+#include <memory>
+#include <string>
+
+#include <QPlainTextEdit>
+
+#include "app/ModelSubscription.h"
+#include "midi/QXInterface.h"
+
+namespace qx::app {
+
+class LogView : public QPlainTextEdit {
+    Q_OBJECT
+public:
+    static constexpr int kWidth = 700;
+    static constexpr int kHeight = 400;
+
+    // Creates the log model and stores it in the link.
+    explicit LogView(QXInterface& link, QWidget* parent = nullptr);
+
+    const std::shared_ptr<LogText>& logText() const { return logText_; }
+
+private:
+    void showModel();
+    void takeUserEdit();
+
+    std::shared_ptr<LogText> logText_ = std::make_shared<LogText>();
+    // The model text this area shows; tells an append from any other change.
+    std::string shown_;
+    bool showingModel_ = false;
+    ModelSubscription subscription_;
+};
+
+}  // namespace qx::app

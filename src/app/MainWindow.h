@@ -1,0 +1,55 @@
+#pragma once
+// The panel's one window: the tabs "Main", "MIDI Button", "Misc Config",
+// "QX2 Buttons" and "Log", a File menu with Quit, and the status bar. Building
+// it builds the tab views, which create their models and store them in the
+// link; closing it ends the program.
+#include <QMainWindow>
+
+#include "app/ConfigurationCommands.h"
+#include "app/FileDialogs.h"
+#include "midi/QXInterface.h"
+
+class QAction;
+class QTabWidget;
+
+namespace qx::app {
+
+class ContentView;
+class MIDIButtonView;
+class MiscConfigView;
+class QX2EffectsView;
+class LogView;
+class PanelStatusBar;
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    static constexpr const char* kTitle = "REDOVIVevorev";
+
+    MainWindow(QXInterface& link, FileDialogs& dialogs, ConfigurationCommands& configuration,
+               QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    QTabWidget* tabs() const { return tabs_; }
+    ContentView* contentView() const { return content_; }
+    MIDIButtonView* midiButtonView() const { return midiButtons_; }
+    MiscConfigView* miscConfigView() const { return miscConfig_; }
+    QX2EffectsView* qx2EffectsView() const { return qx2Effects_; }
+    LogView* logView() const { return log_; }
+    PanelStatusBar* panelStatusBar() const { return statusBar_; }
+    QAction* quitAction() const { return quit_; }
+
+private:
+    QXInterface& link_;
+    ConfigurationCommands& configuration_;
+    QTabWidget* tabs_ = nullptr;
+    ContentView* content_ = nullptr;
+    MIDIButtonView* midiButtons_ = nullptr;
+    MiscConfigView* miscConfig_ = nullptr;
+    QX2EffectsView* qx2Effects_ = nullptr;
+    LogView* log_ = nullptr;
+    PanelStatusBar* statusBar_ = nullptr;
+    QAction* quit_ = nullptr;
+};
+
+}  // namespace qx::app

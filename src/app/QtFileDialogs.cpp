@@ -1,0 +1,50 @@
+#include "app/QtFileDialogs.h"
+
+#include <QFile>
+#include <QStringList>
+
+namespace qx::app {
+
+void setUpOpenDialog(QFileDialog& dialog, const QString& title)
+{
+    dialog.setWindowTitle(title);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilter(QString());
+}
+
+void setUpSaveDialog(QFileDialog& dialog, const QString& title, const QString& proposedName)
+{
+    dialog.setWindowTitle(title);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(QString());
+    // No default suffix: "backup.json" stays "backup.json".
+    dialog.setDefaultSuffix(QString());
+    dialog.selectFile(proposedName);
+}
+
+std::optional<std::string> QtFileDialogs::chooseFileToOpen(const std::string& title)
+{
+    QFileDialog dialog(parent_);
+    setUpOpenDialog(dialog, QString::fromStdString(title));
+    return run(dialog);
+}
+
+std::optional<std::string> QtFileDialogs::chooseFileToSave(const std::string& title, const std::string& proposedName)
+{
+    QFileDialog dialog(parent_);
+    setUpSaveDialog(dialog, QString::fromStdString(title), QString::fromStdString(proposedName));
+    return run(dialog);
+}
+
+std::optional<std::string> QtFileDialogs::run(QFileDialog& dialog)
+{
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    const QStringList chosen = dialog.selectedFiles();
+    if (chosen.isEmpty() || chosen.front().isEmpty()) return std::nullopt;
+    // The file system's own encoding, not always UTF-8.
+    return QFile::encodeName(chosen.front()).toStdString();
+}
+
+}  // namespace qx::app
