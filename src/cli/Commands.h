@@ -9,5 +9,7 @@ int runSettings(const Args& args);
 int runButton(const Args& args);
 int runEffects(const Args& args);
 int runUpgrade(const Args& args);
+int runSave(const Args& args);
+int runRestore(const Args& args);
 
 }  // namespace qx::cli

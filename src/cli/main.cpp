@@ -21,6 +21,8 @@ const std::map<std::string, Command>& commands()
         {"button", {qx::cli::runButton, "button KIND NUM [--demo] [set SLOT FUNCTION]  show or change a MIDI button's mapping"}},
         {"effects", {qx::cli::runEffects, "effects [--demo] [set BANK SLOT FUNCTION]  show or change the QX2 effect banks"}},
         {"upgrade", {qx::cli::runUpgrade, "upgrade FILE [--demo] send a firmware file to the looper"}},
+        {"save", {qx::cli::runSave, "save FILE [--demo]    save the button mappings and effect banks to FILE"}},
+        {"restore", {qx::cli::runRestore, "restore FILE [--demo] send FILE's button mappings that differ to the looper"}},
     };
     return table;
 }

@@ -47,6 +47,9 @@ std::optional<std::string> QXSaveableConfig::saveConfiguration(std::filesystem::
 std::optional<std::string> QXSaveableConfig::restoreConfiguration(std::filesystem::path path)
 {
     if (transferRunning()) return std::optional<std::string>("Restore refused: a save or restore is already running");
+    // A file that cannot be applied is refused before the looper is read;
+    // it is read again at the end, as it is then.
+    if (auto problem = checkConfigurationFile(path)) return "Restore refused: " + *problem;
     auto refusal = start("restore");
     if (!refusal) {
         openPath = std::move(path);

@@ -67,7 +67,7 @@ public:
 
     // UI thread. Start a transfer that ends by writing the file at path, or by
     // applying it. Returns the reason when refused: a transfer or an upgrade is
-    // running.
+    // running, or the file to restore cannot be applied.
     std::optional<std::string> saveConfiguration(std::filesystem::path path);
     std::optional<std::string> restoreConfiguration(std::filesystem::path path);
     // UI thread: true from a start until the UI thread took the transfer's end.
@@ -91,6 +91,8 @@ public:
     // Writes or applies the file, as the transfer was started for.
     Outcome finishTransfer();
 
+    // Nothing when the file can be applied, else what is wrong with it.
+    static std::optional<std::string> checkConfigurationFile(const std::filesystem::path& path);
     Outcome writeConfigurationFile(const std::filesystem::path& path) const;
     Outcome applyConfigurationFile(const std::filesystem::path& path);
     // Enqueues the mapping write for code with the first eight values and

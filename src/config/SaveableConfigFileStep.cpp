@@ -17,13 +17,32 @@ Outcome QXSaveableConfig::writeConfigurationFile(const std::filesystem::path& pa
     return {true, "Saved " + std::to_string(btnConfig.size()) + " button mappings to " + path.string()};
 }
 
-Outcome QXSaveableConfig::applyConfigurationFile(const std::filesystem::path& path)
+namespace {
+
+// The members of "MIDIButtons", or what is wrong with the file.
+std::variant<ButtonMembers, std::string> readConfigurationFile(const std::filesystem::path& path)
 {
-    const FileRead file = readWholeFile(path, kMaxFileSize);
-    if (!file.failure.empty()) return {false, "Could not read " + path.string() + ": " + file.failure};
+    const FileRead file = readWholeFile(path, QXSaveableConfig::kMaxFileSize);
+    if (!file.failure.empty()) return "Could not read " + path.string() + ": " + file.failure;
     auto read = readButtonMembers(file.contents);
     if (auto* reason = std::get_if<std::string>(&read))
-        return {false, path.string() + " is not a configuration file: " + *reason};
+        return path.string() + " is not a configuration file: " + *reason;
+    return read;
+}
+
+}  // namespace
+
+std::optional<std::string> QXSaveableConfig::checkConfigurationFile(const std::filesystem::path& path)
+{
+    auto read = readConfigurationFile(path);
+    if (auto* problem = std::get_if<std::string>(&read)) return std::move(*problem);
+    return std::nullopt;
+}
+
+Outcome QXSaveableConfig::applyConfigurationFile(const std::filesystem::path& path)
+{
+    auto read = readConfigurationFile(path);
+    if (auto* problem = std::get_if<std::string>(&read)) return {false, std::move(*problem)};
 
     std::size_t sent = 0;
     for (const ButtonMember& member : std::get<ButtonMembers>(read)) {

@@ -135,6 +135,7 @@ TEST_F(Transfer, CommandsDuringATransferAreRefusedWithAReason)
 
 TEST_F(Transfer, RefusedWhileAnUpgradeHoldsTheGate)
 {
+    test::writeText(folder / "looper.cfg", "{\"MIDIButtons\":{}}");
     ASSERT_TRUE(gate.tryEnter("upgrade"));
     EXPECT_EQ(config.saveConfiguration(folder / "looper.cfg"), "Save refused: an upgrade is running");
     EXPECT_EQ(config.restoreConfiguration(folder / "looper.cfg"), "Restore refused: an upgrade is running");
@@ -157,7 +158,21 @@ TEST_F(Transfer, SilentLooperEndsTheTransferWithoutWritingAnything)
     EXPECT_EQ(gate.holder(), "");
     EXPECT_TRUE(folder.names().empty());
     EXPECT_EQ(progress.back(), 0.0);
-    EXPECT_EQ(config.restoreConfiguration(folder / "looper.cfg"), std::nullopt) << "later commands work";
+    test::writeText(folder / "wanted.cfg", "{\"MIDIButtons\":{}}");
+    EXPECT_EQ(config.restoreConfiguration(folder / "wanted.cfg"), std::nullopt) << "later commands work";
+}
+
+TEST_F(Transfer, RestoreOfAFileThatCannotBeAppliedIsRefusedBeforeReadingTheLooper)
+{
+    test::writeText(folder / "list.cfg", "[1,2,3]");
+    const auto refusal = config.restoreConfiguration(folder / "list.cfg");
+    ASSERT_TRUE(refusal);
+    EXPECT_EQ(*refusal, "Restore refused: " + (folder / "list.cfg").string() +
+                            " is not a configuration file: the top level is not an object");
+    EXPECT_NE(config.restoreConfiguration(folder / "absent.cfg"), std::nullopt);
+    EXPECT_FALSE(config.transferRunning());
+    EXPECT_EQ(gate.holder(), "");
+    EXPECT_EQ(commands.count(), 0u);
 }
 
 TEST_F(Transfer, OnlyNewRepliesKeepASilentTransferAlive)
