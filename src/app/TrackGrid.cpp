@@ -26,8 +26,12 @@ QLabel* plainLabel(const QString& text, QWidget* parent)
 void paintBehindText(QLabel* label, TrackColor color)
 {
     const auto fill = fillColor(color);
-    label->setAutoFillBackground(fill.has_value());
     QPalette palette = label->palette();
+    // Every report rebuilds every record; most leave the colours as they were.
+    if (label->autoFillBackground() == fill.has_value() && (!fill || palette.color(QPalette::Window) == *fill) &&
+        palette.color(QPalette::WindowText) == textColorOn(color))
+        return;
+    label->setAutoFillBackground(fill.has_value());
     if (fill) palette.setColor(QPalette::Window, *fill);
     palette.setColor(QPalette::WindowText, textColorOn(color));
     label->setPalette(palette);
