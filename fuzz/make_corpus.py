@@ -149,9 +149,22 @@ def net_datagram():
     write("net_datagram", "sysex_slice", SLICE0)
 
 
+def net_upgrade():
+    silence, looper, stranger, ack, start = 0, 1, 2, 3, 4
+    # 1,000 bytes: the start request, then the two slices acknowledged.
+    write("net_upgrade", "two_slices", bytes([0x03, 0xE8, start, ack, ack]))
+    # 1,024 bytes with a late acknowledgement, a silent second and a restart.
+    write("net_upgrade", "late_ack_and_restart",
+          bytes([0x04, 0x00, start, looper, 4, 0x00, 0x04, 0x00, 0x05, silence, ack, start, ack, ack]))
+    write("net_upgrade", "silent_looper", bytes([0x10, 0x00, start, silence, silence, silence, silence, silence]))
+    write("net_upgrade", "stranger", bytes([0x02, 0x00, start, stranger, 4, 0x00, 0x04, 0x00, 0x01, ack]))
+    write("net_upgrade", "empty_file", bytes([0x00, 0x00, start, ack]))
+
+
 midi_reassembly()
 handle_sysex()
 upgrade_file()
 config_file()
 config_replies()
 net_datagram()
+net_upgrade()
