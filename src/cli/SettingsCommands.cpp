@@ -130,22 +130,25 @@ std::optional<std::int64_t> parseSettingValue(const Setting& setting, const std:
     return std::nullopt;
 }
 
-// No field of a settings report can hold this: the looper's words are 0 to 65535.
-constexpr MiscConfigStruct kNotReported{-2, -2, -2, -2, -2, -2};
-
-// Asks for one settings slice and waits until its report reached the model.
-// One slice at a time: two reports handled in one pass would look like one.
-bool readSlice(CliSession& session, std::uint8_t slice)
-{
-    MiscConfigModel& model = *session.settings;
-    model.currentConfig = model.oldConfig = kNotReported;
-    session.interface().cmdQueue.enqueue(msg::settingsSliceRequest(slice));
-    return session.runUntil([&model] { return model.oldConfig != kNotReported; }, kLooperWait);
-}
-
+// Asks for both settings slices and waits until a report of each has reached
+// the model. A report the link asked for itself counts as well: any report
+// carries the looper's values.
 bool readSettings(CliSession& session)
 {
-    return readSlice(session, msg::kSlice0) && readSlice(session, msg::kSlice72);
+    const MiscConfigModel& model = *session.settings;
+    const std::int64_t before0 = model.slicesTaken(msg::kSlice0);
+    const std::int64_t before72 = model.slicesTaken(msg::kSlice72);
+    session.interface().cmdQueue.enqueue(msg::settingsSliceRequest(msg::kSlice0));
+    session.interface().cmdQueue.enqueue(msg::settingsSliceRequest(msg::kSlice72));
+    return session.runUntil(
+        [&] { return model.slicesTaken(msg::kSlice0) > before0 && model.slicesTaken(msg::kSlice72) > before72; },
+        kLooperWait);
+}
+
+// The slice that holds the setting: the outgoing clock lives in slice 72.
+std::uint8_t sliceOf(const Setting& setting)
+{
+    return setting.field == &MiscConfigStruct::midiOutClockMode ? msg::kSlice72 : msg::kSlice0;
 }
 
 void printSettings(const MiscConfigStruct& config)
@@ -172,12 +175,14 @@ int setSetting(CliSession& session, const Setting& setting, std::int64_t value)
     // sends what differs from the looper's values.
     model.currentConfig.*setting.field = value;
     MiscConfigTick(session.settings).tick();
-    // The write is queued ahead of these requests, so the answer shows it.
-    if (!readSettings(session)) return fail("settings: the looper did not report its settings after the write");
-    const std::int64_t reported = model.currentConfig.*setting.field;
-    if (reported != value)
-        return fail(std::string("settings: the looper reports ") + setting.name + " " + valueText(setting, reported) +
-                    ", not " + valueText(setting, value));
+    // Read back until the looper reports the new value. The write is queued
+    // ahead of each request, so the first answer to one shows it; a report the
+    // link asked for earlier may still show the old value.
+    auto ask = [&session, &setting] { session.interface().cmdQueue.enqueue(msg::settingsSliceRequest(sliceOf(setting))); };
+    ask();
+    if (!session.runUntil([&] { return model.oldConfig.*setting.field == value; }, kLooperWait, ask))
+        return fail(std::string("settings: the looper still reports ") + setting.name + " " +
+                    valueText(setting, model.oldConfig.*setting.field) + ", not " + valueText(setting, value));
     std::printf("settings: %s set to %s\n", setting.name, valueText(setting, value).c_str());
     return 0;
 }

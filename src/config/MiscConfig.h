@@ -32,10 +32,24 @@ public:
     // Queues one write per changed setting, in field order, then settles all.
     void sendChangedSettings();
     // The looper's values replace both records: nothing counts as changed.
-    void applyReported(const MiscConfigStruct& reported) { currentConfig = oldConfig = reported; }
+    // The slice number only feeds slicesTaken().
+    void applyReported(const MiscConfigStruct& reported, std::int64_t sliceNum = -1)
+    {
+        currentConfig = oldConfig = reported;
+        if (sliceNum == 0) ++slice0Taken_;
+        if (sliceNum == 72) ++slice72Taken_;
+    }
+    // How many reports of slice 0 or 72 this model has taken, so that a caller
+    // that asked for a slice can tell when an answer has come.
+    std::int64_t slicesTaken(std::int64_t sliceNum) const
+    {
+        return sliceNum == 0 ? slice0Taken_ : sliceNum == 72 ? slice72Taken_ : 0;
+    }
 
 private:
     QXCommandQueue& commands_;
+    std::int64_t slice0Taken_ = 0;
+    std::int64_t slice72Taken_ = 0;
 };
 
 }  // namespace qx

@@ -81,8 +81,8 @@ void QXInterface::handleSettingsSlice(std::span<const std::uint8_t> message)
     }
     // Both records get the looper's values, as they are when the update runs,
     // so nothing counts as an edit.
-    mainQueue_.post([this] {
-        if (qxMiscConfig) qxMiscConfig->applyReported(miscConfigCache());
+    mainQueue_.post([this, sliceNum = slice.sliceNum] {
+        if (qxMiscConfig) qxMiscConfig->applyReported(miscConfigCache(), sliceNum);
     });
 }
 

@@ -118,6 +118,18 @@ TEST_F(SliceReports, OtherSliceChangesNoFieldButStillSettlesTheModel)
     EXPECT_EQ(model->oldConfig, MiscConfigStruct{});
 }
 
+TEST_F(SliceReports, ModelCountsTheReportsOfEachSlice)
+{
+    const test::SliceData data{};
+    looper.receive(test::sliceReport(0, data));
+    looper.receive(test::sliceReport(72, data));
+    looper.receive(test::sliceReport(72, data));
+    looper.receive(test::sliceReport(5, data));
+    EXPECT_EQ(model->slicesTaken(0), 1);
+    EXPECT_EQ(model->slicesTaken(72), 2);
+    EXPECT_EQ(model->slicesTaken(5), 0);
+}
+
 TEST_F(SliceReports, ReportIsTakenByTheModelAttachedWhenTheUpdateRuns)
 {
     test::SliceData data{};
