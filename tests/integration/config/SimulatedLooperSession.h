@@ -25,7 +25,9 @@ using namespace std::chrono_literals;
 
 class SimulatedLooperSession {
 public:
-    explicit SimulatedLooperSession(std::vector<std::string> simArgs) : sim(std::move(simArgs)) {}
+    // transport: "midi" or "udp", as the looper's journal names it.
+    explicit SimulatedLooperSession(std::vector<std::string> simArgs, std::string transport = "midi")
+        : sim(std::move(simArgs)), transport_(std::move(transport)) {}
     ~SimulatedLooperSession()
     {
         if (link) link->stop();
@@ -65,11 +67,14 @@ public:
     // asks for a settings slice that holds none of the six settings.
     bool waitForQueuedCommands()
     {
-        const std::string marker = "rx midi F0 00 02 33 14 01 F7";
+        const std::string marker = rx("F0 00 02 33 14 01 F7");
         const std::size_t before = countReceived(marker);
         link->interface().cmdQueue.enqueue(msg::settingsSliceRequest(1));
         return pumpUntil([&] { return countReceived(marker) > before; });
     }
+
+    // The journal line of a message the looper received: rx("F0 00 02 33 02 F7").
+    std::string rx(const std::string& bytes) const { return "rx " + transport_ + " " + bytes; }
 
     // True once the looper has received a message whose journal line starts so.
     bool looperReceived(const std::string& prefix) const { return countReceived(prefix) > 0; }
@@ -155,6 +160,8 @@ public:
     std::vector<std::string> received;
 
 private:
+    std::string transport_;
+
     void keep(const std::string& line)
     {
         if (line.rfind("rx ", 0) == 0) received.push_back(line);
