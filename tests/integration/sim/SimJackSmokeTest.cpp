@@ -83,6 +83,23 @@ protected:
         ASSERT_TRUE(sim->waitFor("ready", 10s)) << "the simulated looper did not open its ports";
         client = std::make_unique<MidiClient>();
         ASSERT_TRUE(client->connect("QX Looper Sim"));
+        ASSERT_TRUE(connectionsCarry()) << "no answer through the new connections";
+    }
+
+    // A JACK connection carries data from a later process cycle on, and a
+    // message sent before that is lost. Asks (at most 20 times) until one
+    // answer has come back, then drops any extra answers.
+    bool connectionsCarry()
+    {
+        for (int attempt = 0; attempt < 20; ++attempt) {
+            client->send(msg::statusRequest());
+            if (client->next(250ms)) {
+                while (client->next(250ms)) {
+                }
+                return true;
+            }
+        }
+        return false;
     }
     void TearDown() override
     {

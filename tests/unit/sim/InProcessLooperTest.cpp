@@ -68,8 +68,8 @@ TEST(InProcessLooper, OneDestinationAndOneSourceNamedForTheLooper)
 TEST(InProcessLooper, RepliesArriveInOrderFromTheSimulatorsThread)
 {
     auto engine = engineOnHandClock();
+    Collector collector;  // outlives the looper, whose thread calls it
     InProcessLooper looper(engine);
-    Collector collector;
     looper.setReceiver(collector.receiver());
     for (const Bytes& request : {msg::statusRequest(), msg::informationRequest(), msg::logRequest(),
                                  msg::settingsSliceRequest(72), msg::effectsRequest()})
@@ -86,8 +86,8 @@ TEST(InProcessLooper, RepliesArriveInOrderFromTheSimulatorsThread)
 TEST(InProcessLooper, DelayedRepliesKeepTheirOrder)
 {
     auto engine = engineOnHandClock();
+    Collector collector;  // outlives the looper, whose thread calls it
     InProcessLooper looper(engine);
-    Collector collector;
     looper.setReceiver(collector.receiver());
     Faults f;
     f.delay = 30ms;
@@ -104,8 +104,8 @@ TEST(InProcessLooper, DelayedRepliesKeepTheirOrder)
 TEST(InProcessLooper, ButtonPressReachesTheReceiver)
 {
     auto engine = engineOnHandClock();
+    Collector collector;  // outlives the looper, whose thread calls it
     InProcessLooper looper(engine);
-    Collector collector;
     looper.setReceiver(collector.receiver());
     ASSERT_TRUE(engine->pressButton(2, 36));
     const auto messages = collector.waitFor(1);
@@ -134,9 +134,9 @@ TEST(InProcessLooper, GoesAwayCleanlyWhileRepliesAndPressesAreInFlight)
 
 TEST(InProcessLooper, ReplacingTheReceiverFromInsideADeliveryDoesNotWait)
 {
-    InProcessLooper looper(engineOnHandClock());
     Collector later;
     std::atomic<int> first{0};
+    InProcessLooper looper(engineOnHandClock());
     looper.setReceiver([&](std::span<const std::uint8_t>) {
         first.fetch_add(1);
         looper.setReceiver(later.receiver());

@@ -84,6 +84,7 @@ Lines stateLines(LooperEngine& engine)
     }
     lines.push_back(std::string("faults silent=") + (f.silent ? "yes" : "no") +
                     " drop-replies=" + fraction(f.dropReplies) + " garble=" + fraction(f.garble) +
+                    " dup-replies=" + fraction(f.dupReplies) +
                     " delay=" + std::to_string(f.delay.count()) + " drop-acks=" + fraction(f.dropAcks) +
                     " dup-acks=" + fraction(f.dupAcks) + " restart-upgrade-after=" +
                     (f.restartUpgradeAfter ? std::to_string(*f.restartUpgradeAfter) : "off"));
@@ -124,6 +125,7 @@ std::vector<std::string> ControlSession::run(const std::string& line)
     if (command == "answer") return withFaults([](Faults& f) { f.silent = false; });
     if (command == "drop-replies") return fractionFault("drop-replies FRACTION", &Faults::dropReplies);
     if (command == "garble") return fractionFault("garble FRACTION", &Faults::garble);
+    if (command == "dup-replies") return fractionFault("dup-replies FRACTION", &Faults::dupReplies);
     if (command == "drop-acks") return fractionFault("drop-acks FRACTION", &Faults::dropAcks);
     if (command == "dup-acks") return fractionFault("dup-acks FRACTION", &Faults::dupAcks);
     if (command == "delay") {

@@ -38,6 +38,7 @@ void FaultPlan::shapeReplies(std::vector<Reply>& replies)
         if (chance(faults_.dropReplies)) continue;
         if (chance(faults_.garble)) garble(reply.bytes);
         reply.delay = faults_.delay;
+        if (chance(faults_.dupReplies)) kept.push_back(reply);
         kept.push_back(std::move(reply));
     }
     replies = std::move(kept);

@@ -17,6 +17,7 @@ struct Faults {
     bool silent = false;          // answers nothing at all
     double dropReplies = 0.0;     // fraction of replies lost
     double garble = 0.0;          // fraction of replies with one byte flipped
+    double dupReplies = 0.0;      // fraction of replies sent twice
     std::chrono::milliseconds delay{0};  // every reply waits this long
     double dropAcks = 0.0;        // fraction of upgrade acknowledgements lost
     double dupAcks = 0.0;         // fraction of upgrade acknowledgements sent twice
@@ -31,8 +32,8 @@ public:
     const Faults& faults() const { return faults_; }
     void setFaults(const Faults& faults) { faults_ = faults; }
 
-    // Replies to requests and queries: each may be lost or garbled; all get
-    // the delay. Everything is lost while silent.
+    // Replies to requests and queries: each may be lost, garbled or doubled;
+    // all get the delay. Everything is lost while silent.
     void shapeReplies(std::vector<Reply>& replies);
     // Upgrade start requests and acknowledgements: acknowledgements may be lost
     // or doubled; all get the delay.
