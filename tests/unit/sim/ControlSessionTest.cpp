@@ -19,13 +19,14 @@ protected:
 
 TEST_F(ControlSessionTest, FaultSwitchesAnswerOkAndTakeEffect)
 {
-    for (const char* command : {"silent", "drop-replies 0.25", "garble 0.5", "delay 40", "drop-acks 0.1",
+    for (const char* command : {"silent", "drop-replies 0.25", "garble 0.5", "dup-replies 0.3", "delay 40", "drop-acks 0.1",
                                 "dup-acks 1", "restart-upgrade-after 3"})
         EXPECT_EQ(session.run(command), Lines{"ok"}) << command;
     const Faults f = looper.engine->faults();
     EXPECT_TRUE(f.silent);
     EXPECT_DOUBLE_EQ(f.dropReplies, 0.25);
     EXPECT_DOUBLE_EQ(f.garble, 0.5);
+    EXPECT_DOUBLE_EQ(f.dupReplies, 0.3);
     EXPECT_EQ(f.delay, std::chrono::milliseconds(40));
     EXPECT_DOUBLE_EQ(f.dropAcks, 0.1);
     EXPECT_DOUBLE_EQ(f.dupAcks, 1.0);

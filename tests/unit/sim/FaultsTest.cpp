@@ -86,6 +86,25 @@ TEST(Faults, GarbledRepliesDifferInOneDataByteAndKeepTheirFraming)
     }
 }
 
+TEST(Faults, DoubledRepliesFollowTheSeedAndKeepTheirContent)
+{
+    ClockedLooper a(seeded(9)), b(seeded(9));
+    for (ClockedLooper* l : {&a, &b}) setFault(*l->engine, [](Faults& f) { f.dupReplies = 0.5; });
+    std::string pa, pb;
+    for (int i = 0; i < 100; ++i) {
+        const auto ra = bytesOf(a.engine->receiveMidi(msg::informationRequest()));
+        const auto rb = bytesOf(b.engine->receiveMidi(msg::informationRequest()));
+        ASSERT_FALSE(ra.empty());
+        for (const Bytes& r : ra) EXPECT_EQ(r, ra[0]);
+        pa += std::to_string(ra.size());
+        pb += std::to_string(rb.size());
+    }
+    EXPECT_EQ(pa, pb);
+    EXPECT_NE(pa.find('1'), std::string::npos);
+    EXPECT_NE(pa.find('2'), std::string::npos);
+    EXPECT_EQ(pa.find_first_not_of("12"), std::string::npos);
+}
+
 TEST(Faults, DelayIsCarriedByEveryReply)
 {
     ClockedLooper looper;
