@@ -1,8 +1,8 @@
 #include "link/LooperLink.h"
 
 #include "common/ConsoleLine.h"
-#include "link/IdleNetworkSide.h"
 #include "midi/RtMidiEndpoints.h"
+#include "net/QXNetworkInterface.h"
 
 namespace qx {
 
@@ -44,7 +44,7 @@ void LooperLink::stop()
 std::unique_ptr<LooperLink> makeSystemLink(MainQueue& mainQueue)
 {
     return std::make_unique<LooperLink>(mainQueue, openSystemMidiEndpoints(), [](LinkHost& host) {
-        return std::make_unique<IdleNetworkSide>(host);
+        return std::make_unique<QXNetworkInterface>(host);
     });
 }
 
