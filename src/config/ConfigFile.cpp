@@ -10,6 +10,23 @@ using Json = nlohmann::json;
 constexpr std::int64_t kLowestFunction = -1;
 constexpr std::int64_t kHighestFunction = 16383;  // the largest 7-bit pair
 
+// A short description of a value that is not a function number. Never the
+// value's whole text: printing a deeply nested value recurses once per level.
+std::string describe(const Json& item)
+{
+    switch (item.type()) {
+    case Json::value_t::number_integer:
+    case Json::value_t::number_unsigned:
+    case Json::value_t::number_float:
+    case Json::value_t::boolean:
+    case Json::value_t::null: return item.dump();
+    case Json::value_t::string: return "a text";
+    case Json::value_t::array: return "a list";
+    case Json::value_t::object: return "an object";
+    default: return "a value";
+    }
+}
+
 // The member's numbers, or why they cannot be function numbers.
 std::variant<FunctionValues, std::string> functionNumbers(const std::string& key, const Json& value)
 {
@@ -18,7 +35,7 @@ std::variant<FunctionValues, std::string> functionNumbers(const std::string& key
     FunctionValues numbers;
     numbers.reserve(value.size());
     for (const Json& item : value) {
-        if (!item.is_number_integer()) return where + " holds " + item.dump() + ", which is not a whole number";
+        if (!item.is_number_integer()) return where + " holds " + describe(item) + ", which is not a whole number";
         // Read as unsigned first: a huge positive number must not wrap into range.
         const bool fits = item.is_number_unsigned() ? item.get<std::uint64_t>() <= kHighestFunction
                                                     : item.get<std::int64_t>() >= kLowestFunction &&

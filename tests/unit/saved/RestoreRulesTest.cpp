@@ -133,6 +133,16 @@ TEST_F(Restore, AnythingButAConfigurationFileRestoresNothing)
     EXPECT_TRUE(lines.empty());
 }
 
+TEST_F(Restore, DeeplyNestedMemberIsRefusedWithoutPrintingItBack)
+{
+    const std::size_t depth = 100000;
+    const Outcome outcome =
+        restore("{\"MIDIButtons\":{\"0\":[" + std::string(depth, '[') + std::string(depth, ']') + "]}}");
+    EXPECT_FALSE(outcome.success);
+    EXPECT_NE(outcome.text.find("holds a list, which is not a whole number"), std::string::npos) << outcome.text;
+    EXPECT_EQ(commands.count(), 0u);
+}
+
 TEST_F(Restore, UnreadableFileIsReported)
 {
     const Outcome missing = config.applyConfigurationFile(folder / "absent.cfg");
