@@ -43,7 +43,10 @@ void QXInterface::handleStatusReport(std::span<const std::uint8_t> message)
 
     // Four or more unanswered requests: the looper is back after a silence and
     // may have changed while away, so its configuration is asked for again.
-    if (pollTries.load() >= 4) {
+    // The first answer on a newly gained link asks too, or a looper that
+    // answers at once would never show its identity, settings or effect banks.
+    const bool firstAnswer = firstContact.exchange(false);
+    if (pollTries.load() >= 4 || firstAnswer) {
         requestEffectsRead();
         cmdQueue.enqueue(msg::informationRequest());
         cmdQueue.enqueue(msg::settingsSliceRequest(msg::kSlice0));

@@ -75,6 +75,7 @@ Seconds MidiPollCycle::step()
 
         case Phase::leavePolling:
             link_.midiPolling.store(false);
+            link_.firstContact.store(true);
             link_.setPollMIDI(false);
             consoleLine({"Polling IP"});
             announce(kSearchingNetwork);

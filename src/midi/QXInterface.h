@@ -98,6 +98,9 @@ public:
     std::atomic<std::int64_t> selectedTrack{0};
     // True while the worker is polling an answering looper over MIDI.
     std::atomic<bool> midiPolling{false};
+    // True until the first status report after the MIDI link was (re)gained:
+    // that report asks for the looper's configuration, like one after a silence.
+    std::atomic<bool> firstContact{true};
 
     // Models, attached and read on the UI thread only.
     std::shared_ptr<Tracks> tracksModel;

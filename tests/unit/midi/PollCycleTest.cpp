@@ -41,6 +41,10 @@ protected:
     test::ConsoleCapture console;
     bool looperAnswers = true;
 
+    // These cases are about the schedule; the first answer's configuration
+    // requests have a case of their own.
+    void SetUp() override { link.firstContact.store(false); }
+
     Step step()
     {
         endpoints->clear();
@@ -75,6 +79,16 @@ TEST_F(PollCycle, AnsweringLooperIsPolledFiveStatusToOneLog)
     }
     EXPECT_EQ(console.lines(), std::vector<std::string>{"\"Polling MIDI\""});
     for (int i = 0; i < 12; ++i) EXPECT_EQ(pattern[i], i % 6 == 5 ? kLog : kStatus) << "cycle " << i;
+}
+
+TEST_F(PollCycle, FirstContactAsksForTheConfigurationBeforePolling)
+{
+    link.firstContact.store(true);
+    step();
+    std::vector<Bytes> sent;
+    for (int i = 0; i < 5; ++i) sent.push_back(step().sent.at(0));
+    EXPECT_EQ(sent, (std::vector<Bytes>{msg::effectsRequest(), msg::informationRequest(),
+                                        msg::settingsSliceRequest(0), msg::settingsSliceRequest(72), kStatus}));
 }
 
 TEST_F(PollCycle, EveryMessageGoesToEachDestinationInOrder)

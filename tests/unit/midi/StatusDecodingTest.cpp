@@ -87,8 +87,22 @@ TEST_F(Decoding, SelectedTrackAndHighPanByte)
     for (const auto& r : link.tracksSnapshot()) EXPECT_FALSE(r.selected);
 }
 
+TEST_F(Decoding, FirstAnswerOnANewLinkRequestsTheConfiguration)
+{
+    link.pollTries.store(3);
+    link.handleSysEx(statusReport(4, 1));
+    EXPECT_TRUE(link.takeTriggers().poll);
+    EXPECT_EQ(queued().size(), 3u);
+    link.handleSysEx(statusReport(4, 1));
+    EXPECT_TRUE(queued().empty()) << "only the first answer asks";
+    link.firstContact.store(true);  // the link was lost and gained again
+    link.handleSysEx(statusReport(4, 1));
+    EXPECT_EQ(queued().size(), 3u);
+}
+
 TEST_F(Decoding, AnswerAfterSilenceRequestsTheConfigurationAgain)
 {
+    link.firstContact.store(false);  // polling for a while already
     link.pollTries.store(5);
     link.handleSysEx(statusReport(4, 1));
     EXPECT_EQ(link.pollTries.load(), 0);
@@ -98,7 +112,7 @@ TEST_F(Decoding, AnswerAfterSilenceRequestsTheConfigurationAgain)
     EXPECT_EQ(console.lines(), std::vector<std::string>{"\"Requesting configuration\""});
 
     console.clear();
-    link.pollTries.store(3);
+    link.pollTries.store(3);  // the first request after start-up answered at once
     link.handleSysEx(statusReport(4, 1));
     EXPECT_EQ(link.pollTries.load(), 0);
     EXPECT_FALSE(link.takeTriggers().poll);
