@@ -1,8 +1,12 @@
-// How long a save and a restore take against an answering simulated looper on
-// JACK MIDI, beside the floor the pacing sets: a full pass is 49 requests and
-// the MIDI worker sends one per 0.07 s cycle.
+// How long a save and a restore take against an answering simulated looper,
+// beside the floor the pacing sets: a full pass is 49 requests, and the MIDI
+// worker sends one per 0.07 s cycle, the network polling loop one per 0.05 s
+// pass.
 //
-// usage: bench_saved_transfer [ROUNDS]   (default 3)
+// usage: bench_saved_transfer midi [ROUNDS]   (starts its own JACK server)
+//        bench_saved_transfer net [ROUNDS]    (inside namespace qxsavedA, with
+//                                              the looper in qxsavedB: run it
+//                                              through run-saved-bench.sh)
 #include <stdlib.h>
 
 #include <algorithm>
@@ -20,7 +24,9 @@
 #include "link/IdleNetworkSide.h"
 #include "link/LooperLink.h"
 #include "midi/RtMidiEndpoints.h"
-#include "support/ChildProcess.h"
+#include "NamespaceGuard.h"
+#include "SimulatedLooper.h"
+#include "net/QXNetworkInterface.h"
 #include "support/JackServer.h"
 
 namespace {
@@ -29,6 +35,7 @@ using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
 constexpr double kMidiCycle = 0.07;
+constexpr double kNetworkPass = 0.05;
 constexpr double kPassRequests = 49;
 
 struct Run {
@@ -45,18 +52,28 @@ double median(std::vector<double> values)
 
 class Bench {
 public:
-    Bench(qx::test::ChildProcess& sim) : sim_(sim)
+    explicit Bench(bool network)
     {
-        link_ = std::make_unique<qx::LooperLink>(ui_, qx::openSystemMidiEndpoints(), [](qx::LinkHost& host) {
-            return std::make_unique<qx::IdleNetworkSide>(host);
-        });
+        if (network) {
+            link_ = std::make_unique<qx::LooperLink>(ui_, nullptr, [](qx::LinkHost& host) {
+                qx::QXNetworkInterface::Options options;
+                options.enumerate = qx::test::testSubnetInterfaces;  // never the machine's own interfaces
+                return std::make_unique<qx::QXNetworkInterface>(host, options);
+            });
+        } else {
+            link_ = std::make_unique<qx::LooperLink>(ui_, qx::openSystemMidiEndpoints(), [](qx::LinkHost& host) {
+                return std::make_unique<qx::IdleNetworkSide>(host);
+            });
+        }
+        link_->interface().qxInfoString = deviceLine_;
         link_->saveableConfig().setOutcomeHandler([this](const qx::Outcome& o) { outcome_ = o; });
         link_->start();
     }
     ~Bench() { link_->stop(); }
 
-    bool waitForLooper()
+    bool waitForLooper(bool network)
     {
+        if (network) return pumpUntil([this] { return !deviceLine_->text().empty(); }, 20s);
         return pumpUntil([this] { return link_->interface().pollTries.load() == 0; }, 10s);
     }
 
@@ -80,19 +97,15 @@ private:
     bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout)
     {
         const auto until = Clock::now() + timeout;
-        std::string line;
         while (Clock::now() < until) {
-            ui_.drain();
+            ui_.waitAndDrain(2ms);
             if (done()) return true;
-            // The simulator's output must be read or its pipe fills up.
-            while (sim_.readLine(line, 2ms)) {
-            }
         }
         return false;
     }
 
-    qx::test::ChildProcess& sim_;
     qx::ManualMainQueue ui_;
+    std::shared_ptr<qx::ObservableText> deviceLine_ = std::make_shared<qx::ObservableText>();
     std::unique_ptr<qx::LooperLink> link_;
     std::optional<qx::Outcome> outcome_;
 };
@@ -115,11 +128,24 @@ void report(const char* what, const std::vector<Run>& runs, double floor)
 
 int main(int argc, char** argv)
 {
-    const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
-    qx::test::JackServer jack;
-    if (!jack.ready()) return std::fputs("jackd did not start\n", stderr), 1;
-    qx::test::ChildProcess sim({QX_SIM_PATH, "--jack"});
-    if (!sim.waitFor("ready", 10s)) return std::fputs("simulator did not start\n", stderr), 1;
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode != "midi" && mode != "net") return std::fputs("usage: bench_saved_transfer midi|net [ROUNDS]\n", stderr), 2;
+    const bool network = mode == "net";
+    const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
+    if (network && !qx::test::insideNamespace(QX_PANEL_NETNS))
+        return std::fputs("run the network mode through bench/saved/run-saved-bench.sh\n", stderr), 2;
+
+    std::optional<qx::test::JackServer> jack;
+    std::unique_ptr<qx::test::SimulatedLooper> sim;
+    if (network) {
+        sim = std::make_unique<qx::test::SimulatedLooper>(std::vector<std::string>{
+            "ip", "netns", "exec", QX_LOOPER_NETNS, QX_SIM_PATH, "--udp", "0.0.0.0"});
+    } else {
+        jack.emplace();
+        if (!jack->ready()) return std::fputs("jackd did not start\n", stderr), 1;
+        sim = std::make_unique<qx::test::SimulatedLooper>(std::vector<std::string>{QX_SIM_PATH, "--jack"});
+    }
+    if (!sim->ready()) return std::fputs("simulator did not start\n", stderr), 1;
     qx::setConsoleSink([](const std::string&) {});
 
     char pattern[] = "/tmp/qx-saved-bench-XXXXXX";
@@ -128,10 +154,10 @@ int main(int argc, char** argv)
 
     std::vector<Run> saves, restores;
     {
-        Bench bench(sim);
-        if (!bench.waitForLooper()) return std::fputs("the looper did not answer\n", stderr), 1;
+        Bench bench(network);
+        if (!bench.waitForLooper(network)) return std::fputs("the looper did not answer\n", stderr), 1;
         for (int i = 0; i < rounds; ++i) saves.push_back(bench.transfer(true, folder / "looper.cfg"));
-        // A restore that changes eight buttons, then one that changes nothing.
+        // Each restore changes eight buttons.
         std::ifstream in(folder / "looper.cfg");
         nlohmann::json file = nlohmann::json::parse(in, nullptr, false);
         for (int i = 0; i < rounds; ++i) {
@@ -142,12 +168,15 @@ int main(int argc, char** argv)
             restores.push_back(bench.transfer(false, folder / "changed.cfg"));
         }
     }
+    sim.reset();
     std::error_code ignored;
     std::filesystem::remove_all(folder, ignored);
 
-    const double floor = kPassRequests * kMidiCycle;
-    std::printf("Saved configuration over JACK MIDI, %d rounds each\n", rounds);
-    std::printf("  floor set by the pacing: %.0f requests x %.2f s = %.2f s\n", kPassRequests, kMidiCycle, floor);
+    const double period = network ? kNetworkPass : kMidiCycle;
+    const double floor = kPassRequests * period;
+    std::printf("Saved configuration over %s, %d rounds each\n", network ? "the network (UDP, namespaces)" : "JACK MIDI",
+                rounds);
+    std::printf("  floor set by the pacing: %.0f requests x %.2f s = %.2f s\n", kPassRequests, period, floor);
     report("save", saves, floor);
     report("restore", restores, floor);
     return 0;
