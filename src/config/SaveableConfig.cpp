@@ -65,6 +65,7 @@ std::optional<std::string> QXSaveableConfig::start(const std::string& kind)
     if (gate_ && !gate_->tryEnter(kind))
         return capitalised(kind) + " refused: " + withArticle(gate_->holder()) + " is running";
     pacer_ = std::make_unique<Pacer>();
+    ++transferNumber_;
     return std::nullopt;
 }
 
@@ -78,16 +79,18 @@ void QXSaveableConfig::stop()
 
 void QXSaveableConfig::getDeviceConfig()
 {
-    const std::optional<TransferEnd> end = runTransfer();
+    std::optional<TransferEnd> end = runTransfer();
     // Stopped from the UI thread, which has already cleaned up.
     if (!end) return;
+    end->transfer = transferNumber_;
     postToUi([this, end = *end] { endTransfer(end); });
 }
 
 void QXSaveableConfig::endTransfer(const TransferEnd& end)
 {
-    // stop() may have ended this transfer before its end arrived here.
-    if (!transferRunning()) return;
+    // stop() may have ended this transfer before its end arrived here, and
+    // another may have started since.
+    if (!transferRunning() || end.transfer != transferNumber_) return;
     getThread.join();  // the thread's last act was posting this task
     if (gate_) gate_->leave();
     if (progress_) progress_(end.progress);

@@ -111,6 +111,7 @@ private:
     struct TransferEnd {
         Outcome outcome;
         double progress = 1.0;
+        std::uint64_t transfer = 0;  // which transfer ended
     };
     std::optional<std::string> start(const std::string& kind);
     // Thread entry: runs the transfer and hands its end to the UI thread.
@@ -131,6 +132,10 @@ private:
     OutcomeHandler outcome_;
     // A fresh pacer for each transfer, so stop() ends one transfer, not all.
     std::unique_ptr<Pacer> pacer_ = std::make_unique<Pacer>();
+    // Counts transfers, so that the end of one that stop() already ended is
+    // not taken for the end of a later one. Written on the UI thread before
+    // the transfer thread starts.
+    std::uint64_t transferNumber_ = 0;
     std::chrono::steady_clock::time_point lastNews_{};  // transfer thread
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

@@ -133,6 +133,27 @@ TEST_F(Transfer, CommandsDuringATransferAreRefusedWithAReason)
     EXPECT_EQ(config.saveConfiguration(folder / "looper.cfg"), std::nullopt);
 }
 
+TEST_F(Transfer, EndOfAStoppedTransferIsNotTakenForTheNextOne)
+{
+    looper.start();
+    ASSERT_EQ(config.saveConfiguration(folder / "first.cfg"), std::nullopt);
+    // The first transfer writes its file and posts its end; the UI thread
+    // stops it before taking that end.
+    for (int i = 0; i < 2000 && !std::filesystem::exists(folder / "first.cfg"); ++i) std::this_thread::sleep_for(1ms);
+    config.stop();
+    looper.silent = true;
+    const std::size_t asked = looper.requestsTaken();
+    ASSERT_EQ(config.saveConfiguration(folder / "second.cfg"), std::nullopt);
+    for (int i = 0; i < 1000 && looper.requestsTaken() == asked; ++i) std::this_thread::sleep_for(1ms);
+    clock.advance(10s);  // the second one times out
+    ASSERT_TRUE(awaitOutcome());
+    ui.waitAndDrain(50ms);
+    ASSERT_EQ(outcomes.size(), 1u);
+    EXPECT_EQ(outcomes[0].text, "The looper did not answer: nothing saved");
+    EXPECT_FALSE(config.transferRunning());
+    EXPECT_EQ(gate.holder(), "");
+}
+
 TEST_F(Transfer, RefusedWhileAnUpgradeHoldsTheGate)
 {
     test::writeText(folder / "looper.cfg", "{\"MIDIButtons\":{}}");
