@@ -7,7 +7,10 @@
 
 #include "LooperMessages.h"
 #include "PanelUnderTest.h"
+#include "app/ContentView.h"
 #include "app/PanelStatusBar.h"
+#include "config/SaveableConfig.h"
+#include <QPushButton>
 
 using namespace qx;
 using namespace qx::apptest;
@@ -105,6 +108,33 @@ private slots:
         panel.ui.drain();
         QCOMPARE(panel.window->panelStatusBar()->outcomeText(), QString("Upgrade stopped: the looper stopped answering"));
         QVERIFY(panel.window->panelStatusBar()->outcomeIsFailure());
+    }
+
+    void refusalsOfTheSavedConfigurationReachTheStatusBar()
+    {
+        // The real transfer behind the two buttons; both commands are refused
+        // before any thread starts.
+        ManualMainQueue ui;
+        QXInterface link(ui, std::make_unique<test::FakeMidiEndpoints>());
+        TransferGate gate;
+        QXSaveableConfig saveable(link.cmdQueue, ui);
+        saveable.attachTransferGate(&gate);
+        app::SaveableConfigCommands commands(saveable);
+        ScriptedFileDialogs dialogs;
+        app::MainWindow window(link, dialogs, commands);
+        app::PanelStatusBar& bar = *window.panelStatusBar();
+
+        QVERIFY(gate.tryEnter("upgrade"));
+        dialogs.answers.push_back(std::string("/tmp/looper.cfg"));
+        window.contentView()->saveButton()->click();
+        QVERIFY2(bar.outcomeText().startsWith("Save refused"), qPrintable(bar.outcomeText()));
+        QVERIFY(bar.outcomeIsFailure());
+        gate.leave();
+
+        dialogs.answers.push_back(std::string("/nonexistent/looper.cfg"));
+        window.contentView()->restoreButton()->click();
+        QVERIFY2(bar.outcomeText().startsWith("Restore refused"), qPrintable(bar.outcomeText()));
+        QVERIFY(!saveable.transferRunning());
     }
 
     void aClosedWindowLeavesTheLinkSafe()
