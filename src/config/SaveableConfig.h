@@ -79,6 +79,11 @@ public:
     // The steps of a transfer (transfer thread, or a test's thread).
     // Back to the state at construction: eight zeros and not valid everywhere.
     void resetConfig();
+    // The start of a transfer: resetConfig(), then the replies waiting from
+    // before. An effects report is taken (it spares the effects request); a
+    // mapping report is dropped, since it answers an earlier transfer and may
+    // predate mapping writes sent since (a restore's, or the button tab's).
+    void beginTransfer();
     // Takes every waiting reply, then asks for the effect banks (unless a
     // report was taken) and for each block of eight that holds a button not yet
     // valid. Returns false when no block was asked for: every button is valid.

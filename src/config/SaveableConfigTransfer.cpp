@@ -19,6 +19,13 @@ void QXSaveableConfig::resetConfig()
     lastNews_ = timing_.now();
 }
 
+void QXSaveableConfig::beginTransfer()
+{
+    resetConfig();
+    for (Bytes reply = responseQueue.dequeue(); !reply.empty(); reply = responseQueue.dequeue())
+        parseEffectsReport(reply, qx2EffectsConfig);
+}
+
 bool QXSaveableConfig::takeReply(std::span<const std::uint8_t> message)
 {
     if (message.size() <= sysex::kTypeOffset) return false;
@@ -69,7 +76,7 @@ bool QXSaveableConfig::looperSilent() const
 
 std::optional<QXSaveableConfig::TransferEnd> QXSaveableConfig::runTransfer()
 {
-    resetConfig();
+    beginTransfer();
     const std::string kind = savePath ? "saved" : "restored";
     for (;;) {
         if (pacer_->stopRequested()) return std::nullopt;

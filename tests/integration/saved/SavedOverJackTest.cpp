@@ -179,6 +179,13 @@ TEST_F(SavedOverJack, RestoreWritesOnlyTheChangedButtonsAndTheLooperEndsUpHoldin
     const Json looper = looperConfiguration();
     ASSERT_TRUE(looper.is_object());
     EXPECT_EQ(looper["MIDIButtons"], wanted["MIDIButtons"]);
+    // A save right after the restore shows the restored mappings, not late
+    // answers left over from the restore's own reading.
+    outcomes.clear();
+    ASSERT_EQ(link->saveableConfig().saveConfiguration(folder / "after.cfg"), std::nullopt);
+    ASSERT_TRUE(pumpUntil([this] { return !outcomes.empty(); }, 60s));
+    ASSERT_TRUE(outcomes[0].success) << outcomes[0].text;
+    EXPECT_EQ(Json::parse(readText(folder / "after.cfg"))["MIDIButtons"], wanted["MIDIButtons"]);
 }
 
 }  // namespace

@@ -84,6 +84,22 @@ TEST_F(BlockScan, WaitingEffectsReportMakesTheEffectsRequestUnnecessary)
     EXPECT_EQ(config.qx2EffectsConfig.effects2, (FunctionValues{1, 2, 3, 4, 5, 6, 7, 2103}));
 }
 
+TEST_F(BlockScan, TransferStartDropsMappingReportsLeftFromBeforeButKeepsTheBanks)
+{
+    config.responseQueue.enqueue(blockReport(376, std::vector<Slots>(8, Slots{9, 9, 9, 9, 9, 9, 9, 9})));
+    config.responseQueue.enqueue(effectsReport({48, -1, 0, 0, 0, 0, 0, 0}, {}));
+    config.beginTransfer();
+    EXPECT_EQ(config.responseQueue.count(), 0u);
+    EXPECT_FALSE(config.btnConfig[380].valid);
+    EXPECT_EQ(config.btnConfig[380].effects, Slots{});
+    EXPECT_TRUE(config.qx2EffectsConfig.valid);
+    EXPECT_EQ(config.qx2EffectsConfig.effects1, (FunctionValues{48, -1, 0, 0, 0, 0, 0, 0}));
+    EXPECT_TRUE(config.runPass());
+    const auto sent = drain(commands);
+    ASSERT_EQ(sent.size(), 48u);
+    EXPECT_EQ(sent.back(), blockRequest(0x02, 0x78));
+}
+
 TEST_F(BlockScan, RepliesFillTheirButtonsAndLaterPassesAskOnlyForTheRest)
 {
     for (std::size_t b = 0; b < 48; ++b) {

@@ -88,6 +88,20 @@ TEST_F(Transfer, SaveWritesWhatTheLooperHoldsAndSaysSo)
     for (double p : progress) EXPECT_TRUE(p >= 0.0 && p <= 1.0) << p;
 }
 
+TEST_F(Transfer, ReportsLeftFromAnEarlierTransferDoNotReachTheFile)
+{
+    // A late duplicate answer of an earlier transfer, from before a restore
+    // changed those buttons.
+    config.responseQueue.enqueue(test::blockReport(376, std::vector<test::Slots>(8, test::Slots{9, 9, 9, 9, 9, 9, 9, 9})));
+    looper.start();
+    ASSERT_EQ(config.saveConfiguration(folder / "looper.cfg"), std::nullopt);
+    ASSERT_TRUE(awaitOutcome());
+    ASSERT_TRUE(outcomes[0].success) << outcomes[0].text;
+    const auto file = nlohmann::json::parse(test::readText(folder / "looper.cfg"));
+    for (std::size_t code = 376; code < kButtonCodes; ++code)
+        EXPECT_EQ(file["MIDIButtons"][std::to_string(code)].get<test::Slots>(), looper.buttons[code]) << code;
+}
+
 TEST_F(Transfer, RestoreSendsOnlyTheChangedMappingsAndCountsThem)
 {
     auto wanted = looper.buttons;
