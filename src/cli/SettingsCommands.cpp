@@ -178,7 +178,9 @@ int setSetting(CliSession& session, const Setting& setting, std::int64_t value)
     // Read back until the looper reports the new value. The write is queued
     // ahead of each request, so the first answer to one shows it; a report the
     // link asked for earlier may still show the old value.
-    auto ask = [&session, &setting] { session.interface().cmdQueue.enqueue(msg::settingsSliceRequest(sliceOf(setting))); };
+    auto ask = [&session, &setting] {
+        session.interface().cmdQueue.enqueue(msg::settingsSliceRequest(sliceOf(setting)));
+    };
     ask();
     if (!session.runUntil([&] { return model.oldConfig.*setting.field == value; }, kLooperWait, ask))
         return fail(std::string("settings: the looper still reports ") + setting.name + " " +

@@ -139,7 +139,8 @@ TEST_F(ConfigOverJack, EffectsEditIsWrittenUntilTheLooperReportsTheSameBanks)
         panel().requestEffectsWrite();
     });
     panel().requestEffectsRead();
-    ASSERT_TRUE(looper.pumpUntil([&] { return looper.bank1->oldvalues.size() == 8 && looper.bank2->oldvalues.size() == 8; }))
+    ASSERT_TRUE(looper.pumpUntil(
+        [&] { return looper.bank1->oldvalues.size() == 8 && looper.bank2->oldvalues.size() == 8; }))
         << "no effects report";
     const FunctionValues bank1 = looper.looperBank(1);
     const FunctionValues bank2 = looper.looperBank(2);

@@ -57,7 +57,8 @@ inline ProgramResult runProgram(std::vector<std::string> argv, std::chrono::mill
     }
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) break;
         pollfd p{out[0], POLLIN, 0};
         if (poll(&p, 1, static_cast<int>(left.count())) <= 0) continue;

@@ -110,11 +110,14 @@ TEST(QxctlButton, WritesOneSlotByNameOrNumber)
 
 TEST(QxctlButton, RefusesWhatNoButtonOrFunctionIs)
 {
-    for (const auto& args : std::vector<std::vector<std::string>>{{"button", "CC", "128", "--demo"},
-                                                                  {"button", "Foot", "1", "--demo"},
-                                                                  {"button", "CC", "1", "set", "8", "Stop", "--demo"},
-                                                                  {"button", "CC", "1", "set", "0", "80", "--demo"},
-                                                                  {"button", "CC", "1", "set", "0", "stop", "--demo"}}) {
+    const std::vector<std::vector<std::string>> refused = {
+        {"button", "CC", "128", "--demo"},                // no such number
+        {"button", "Foot", "1", "--demo"},                // no such kind
+        {"button", "CC", "1", "set", "8", "Stop", "--demo"},  // slots are 0 to 7
+        {"button", "CC", "1", "set", "0", "80", "--demo"},    // no function has 80
+        {"button", "CC", "1", "set", "0", "stop", "--demo"},  // names are exact
+    };
+    for (const auto& args : refused) {
         const auto run = qxctl(args);
         EXPECT_NE(run.status, 0) << run.output;
     }
@@ -127,7 +130,8 @@ TEST(QxctlEffects, ShowsBothBanks)
     const auto banks = sim::EffectBanks::initial();
     char row[128];
     for (std::size_t i = 0; i < 8; ++i) {
-        std::snprintf(row, sizeof row, "%-5zu %-30s %s", i, shown(banks.bank1[i]).c_str(), shown(banks.bank2[i]).c_str());
+        std::snprintf(row, sizeof row, "%-5zu %-30s %s", i, shown(banks.bank1[i]).c_str(),
+                      shown(banks.bank2[i]).c_str());
         EXPECT_TRUE(hasLine(run, row)) << row << "\n" << run.output;
     }
     EXPECT_EQ(run.lastLine(), "effects: read from the looper");

@@ -56,7 +56,9 @@ TEST_F(SettingsWrites, DisplayModeTravelsAsItsValue)
 
 TEST_F(SettingsWrites, BothClockSettingsShareOneTypeAndDifferByCode)
 {
-    const auto clockWrite = [](int code) { return std::vector<Bytes>{bytes({0xF0, 0x00, 0x02, 0x33, 0x08, code, 0xF7})}; };
+    const auto clockWrite = [](int code) {
+        return std::vector<Bytes>{bytes({0xF0, 0x00, 0x02, 0x33, 0x08, code, 0xF7})};
+    };
     model->currentConfig.midiInClockMode = 1;  // Ignore
     EXPECT_EQ(tick(), clockWrite(0x03));
     model->currentConfig.midiInClockMode = 0;  // Allow
