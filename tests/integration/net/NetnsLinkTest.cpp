@@ -117,6 +117,11 @@ TEST_F(NetnsPolling, SilentLooperHandsTheLinkBackAndIsFoundAgain)
 
     ASSERT_TRUE(waitUntil([&] { return contains(console.lines(), "\"pollAttempts too many\""); }));
     ASSERT_TRUE(waitUntil([&] { return host.pollMIDI(); }));
+    // The journal trails the looper a little; every pass ends with its log query.
+    EXPECT_TRUE(waitUntil([&] {
+        return sim->journalCount(kStatusQuery) >= queriesBefore + 10 &&
+               sim->journalCount(kLogQuery) == sim->journalCount(kStatusQuery);
+    }));
     const std::size_t unanswered = sim->journalCount(kStatusQuery) - queriesBefore;
     // Ten unanswered queries; one more when a reply was already on its way
     // as the looper fell silent.

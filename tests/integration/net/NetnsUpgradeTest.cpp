@@ -64,7 +64,12 @@ TEST_F(NetnsUpgrade, TheLooperReceivesTheFileByteForByte)
     ASSERT_EQ(progress.size(), 391u);
     EXPECT_EQ(progress.back(), 1.0);
 
-    // While slices were being served no status query went out.
+    // While slices were being served no status query went out. (The journal
+    // trails the looper a little: wait for the last slice, 391 = 0x0187.)
+    ASSERT_TRUE(waitUntil([&] {
+        const auto lines = sim->journal();
+        return std::any_of(lines.begin(), lines.end(), [](const auto& l) { return l.starts_with("rx udp 00 03 01 87 "); });
+    }));
     const auto journal = sim->journal();
     const auto announced = std::find(journal.begin(), journal.end(), "rx udp <command>upgrade 200000</command>");
     ASSERT_NE(announced, journal.end());
@@ -99,6 +104,10 @@ TEST_F(NetnsUpgrade, ARestartRequestSendsTheFileAgainFromTheStart)
     EXPECT_TRUE(host.outcomes()[0].success);
     EXPECT_EQ(looperImage(), file);
     EXPECT_EQ(sim->journalCount("rx udp <command>upgrade 10000</command>"), 1u);
+    ASSERT_TRUE(waitUntil([&] {  // the last slice, 20, has reached the journal
+        const auto lines = sim->journal();
+        return std::any_of(lines.begin(), lines.end(), [](const auto& l) { return l.starts_with("rx udp 00 03 00 14 "); });
+    }));
     const auto journal = sim->journal();
     const auto firstSlices = std::count_if(journal.begin(), journal.end(),
                                            [](const auto& l) { return l.starts_with("rx udp 00 03 00 01 "); });
@@ -124,9 +133,13 @@ TEST_F(NetnsUpgrade, ALooperThatFallsSilentStopsTheUpgrade)
                       static_cast<unsigned>(inFlight & 0xFF));
         return std::string(text);
     }();
-    const auto journal = sim->journal();
-    EXPECT_EQ(std::count_if(journal.begin(), journal.end(), [&](const auto& l) { return l.starts_with(header + " "); }),
-              6);
+    auto copies = [&] {
+        const auto journal = sim->journal();
+        return std::count_if(journal.begin(), journal.end(), [&](const auto& l) { return l.starts_with(header + " "); });
+    };
+    // The journal trails the looper a little: the last resend may still be on its way.
+    EXPECT_TRUE(waitUntil([&] { return copies() >= 6; }, std::chrono::seconds(5)));
+    EXPECT_EQ(copies(), 6);
 }
 
 TEST_F(NetnsUpgrade, SecondStartIsRefusedWhileOneRuns)

@@ -1,0 +1,104 @@
+// The two links taking turns: a looper on JACK MIDI ports and a second one on
+// the network (across the namespaces). MIDI polls until its looper falls
+// silent, the network side then finds the network looper and polls it until
+// that one falls silent, and MIDI takes the link back.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "ConsoleRecorder.h"
+#include "NamespaceGuard.h"
+#include "SimulatedLooper.h"
+#include "WaitUntil.h"
+#include "common/MainQueue.h"
+#include "link/LooperLink.h"
+#include "midi/RtMidiEndpoints.h"
+#include "net/QXNetworkInterface.h"
+#include "support/JackServer.h"
+
+namespace qx::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Whether the wanted lines appear in this order (other lines may come between).
+bool inOrder(const std::vector<std::string>& lines, const std::vector<std::string>& wanted)
+{
+    auto at = lines.begin();
+    for (const std::string& line : wanted) {
+        at = std::find(at, lines.end(), line);
+        if (at == lines.end()) return false;
+        ++at;
+    }
+    return true;
+}
+
+std::size_t countOf(const std::vector<std::string>& lines, const std::string& line)
+{
+    return static_cast<std::size_t>(std::count(lines.begin(), lines.end(), line));
+}
+
+TEST(LinkAlternation, MidiThenNetworkThenMidiAgain)
+{
+    ASSERT_TRUE(insideNamespace(QX_PANEL_NETNS)) << "run this binary with: ip netns exec " << QX_PANEL_NETNS;
+    ConsoleRecorder console;
+    JackServer jack;  // clients made from here on, children included, find this server
+    ASSERT_TRUE(jack.ready()) << "jackd did not start";
+    SimulatedLooper midiLooper({QX_SIM_PATH, "--jack", "--journal", "--name", "MidiLooper"});
+    SimulatedLooper netLooper({"ip", "netns", "exec", QX_LOOPER_NETNS, QX_SIM_PATH, "--udp", "0.0.0.0", "--journal",
+                               "--name", "NetLooper"});
+    ASSERT_TRUE(midiLooper.ready());
+    ASSERT_TRUE(netLooper.ready());
+
+    // The network looper keeps quiet until MIDI has been polled: should the
+    // MIDI looper miss the first search, the link comes back to MIDI.
+    ASSERT_EQ(netLooper.command("silent").back(), "ok");
+
+    ManualMainQueue ui;
+    LooperLink link(ui, openSystemMidiEndpoints(), [](LinkHost& host) {
+        QXNetworkInterface::Options options;
+        options.enumerate = testSubnetInterfaces;
+        return std::make_unique<QXNetworkInterface>(host, options);
+    });
+    auto deviceLine = std::make_shared<ObservableText>();
+    link.interface().qxInfoString = deviceLine;
+    link.start();
+    auto consoleShows = [&](const std::string& line, std::size_t times) {
+        return waitUntil([&] {
+            ui.drain();
+            return countOf(console.lines(), line) >= times;
+        }, 20s);
+    };
+
+    ASSERT_TRUE(consoleShows("\"Polling MIDI\"", 1));
+    const std::size_t midiPhases = countOf(console.lines(), "\"Polling MIDI\"");
+    ASSERT_EQ(netLooper.command("answer").back(), "ok");
+
+    ASSERT_EQ(midiLooper.command("silent").back(), "ok");
+    ASSERT_TRUE(consoleShows("\"Polling IP\"", 1));
+    ASSERT_TRUE(waitUntil([&] {
+        ui.drain();
+        return deviceLine->text() == "NetLooper - 10.77.0.2:5667" &&
+               netLooper.journalCount("rx udp <query>status compact</query>") >= 2;
+    }, 20s));
+    EXPECT_FALSE(link.interface().pollMIDI());
+    // While the network holds the link, nothing goes out over MIDI.
+    const std::size_t midiBefore = midiLooper.journal().size();
+    const std::size_t logQueries = netLooper.journalCount("rx udp <query>log</query>");
+    ASSERT_TRUE(waitUntil([&] { return netLooper.journalCount("rx udp <query>log</query>") >= logQueries + 3; }, 20s));
+    EXPECT_EQ(midiLooper.journal().size(), midiBefore);
+
+    ASSERT_EQ(midiLooper.command("answer").back(), "ok");
+    ASSERT_EQ(netLooper.command("silent").back(), "ok");
+    ASSERT_TRUE(consoleShows("\"pollAttempts too many\"", 1));
+    ASSERT_TRUE(consoleShows("\"Polling MIDI\"", midiPhases + 1));
+    EXPECT_TRUE(link.interface().pollMIDI());
+    link.stop();
+
+    EXPECT_TRUE(inOrder(console.lines(), {"\"Start function\"", "\"Polling MIDI\"", "\"Polling IP\"",
+                                          "\"pollAttempts too many\"", "\"Polling MIDI\""}));
+    EXPECT_EQ(countOf(console.lines(), "\"Polling IP\""), 1u);
+}
+
+}  // namespace
+}  // namespace qx::test
