@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -53,6 +54,16 @@ public:
     LooperProcess& operator=(const LooperProcess&) = delete;
 
     bool running() const { return pid_ > 0; }
+    pid_t pid() const { return pid_; }
+
+    // Hands every journal line to the listener (on the reading thread) instead
+    // of keeping it: a run of hours would otherwise hold every line. Set it
+    // before the looper starts receiving.
+    void setJournalListener(std::function<void(const std::string&)> listener)
+    {
+        std::lock_guard guard(lock_);
+        listener_ = std::move(listener);
+    }
 
     // Waits for "ready": the looper's ports or socket are open.
     bool ready(std::chrono::milliseconds limit = std::chrono::seconds(10))
@@ -161,8 +172,14 @@ private:
             buffer.append(chunk, static_cast<std::size_t>(n));
             for (std::size_t nl; (nl = buffer.find('\n')) != std::string::npos; buffer.erase(0, nl + 1)) {
                 std::string line = buffer.substr(0, nl);
-                std::lock_guard guard(lock_);
-                (line.starts_with("rx ") ? journal_ : answers_).push_back(std::move(line));
+                std::function<void(const std::string&)> listener;
+                {
+                    std::lock_guard guard(lock_);
+                    if (!line.starts_with("rx ")) answers_.push_back(std::move(line));
+                    else if (listener_) listener = listener_;
+                    else journal_.push_back(std::move(line));
+                }
+                if (listener) listener(line);  // outside the lock: it may take its own
             }
         }
     }
@@ -174,6 +191,7 @@ private:
     mutable std::mutex lock_;
     std::vector<std::string> journal_;
     std::vector<std::string> answers_;
+    std::function<void(const std::string&)> listener_;
     std::thread reader_;
 };
 
