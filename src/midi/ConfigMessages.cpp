@@ -30,7 +30,7 @@ void QXInterface::handleEffectsReport(std::span<const std::uint8_t> message)
 {
     // Too short to decode: dropped whole, not even handed to the transfer.
     if (message.size() < kEffectsReportLength) return;
-    if (responseQueue_) responseQueue_->enqueue(Bytes(message.begin(), message.end()));
+    if (auto* queue = responseQueue_.load()) queue->enqueue(Bytes(message.begin(), message.end()));
     const FunctionValues bank1 = pairsAt(message, 6, 8);
     const FunctionValues bank2 = pairsAt(message, 22, 8);
     {
@@ -47,7 +47,7 @@ void QXInterface::handleEffectsReport(std::span<const std::uint8_t> message)
 void QXInterface::handleButtonReport(std::span<const std::uint8_t> message)
 {
     if (message.size() == 137) {
-        if (responseQueue_) responseQueue_->enqueue(Bytes(message.begin(), message.end()));
+        if (auto* queue = responseQueue_.load()) queue->enqueue(Bytes(message.begin(), message.end()));
         return;
     }
     // The one-button form is 25 bytes; anything shorter cannot hold the slots.

@@ -42,7 +42,8 @@ public:
 
     void attachNetwork(NetworkSide* network) { network_ = network; }
     // Where configuration replies go for the saved-configuration transfer.
-    void attachResponseQueue(QXCommandQueue* responseQueue) { responseQueue_ = responseQueue; }
+    // Atomic: MIDI bytes may already be arriving when the queue is attached.
+    void attachResponseQueue(QXCommandQueue* responseQueue) { responseQueue_.store(responseQueue); }
 
     // Starts the worker thread that runs the polling cycle; stop() ends it.
     void start();
@@ -133,7 +134,7 @@ private:
     std::vector<std::string> destinationNames_;
     std::vector<std::string> sourceNames_;
     NetworkSide* network_ = nullptr;
-    QXCommandQueue* responseQueue_ = nullptr;
+    std::atomic<QXCommandQueue*> responseQueue_{nullptr};
     MidiReassembler reassembler_;
     MidiUpgrade upgrade_;
     TransferGate* gate_ = nullptr;
