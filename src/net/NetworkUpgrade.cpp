@@ -1,14 +1,12 @@
 // The firmware upgrade over the network: announced with a text command, then
 // served slice by slice over a socket of its own while polling is paused.
+#include "common/UpgradeFile.h"
 #include "net/NetUpgradeTransfer.h"
 #include "net/QXNetworkInterface.h"
 #include "net/TextMessages.h"
 
 namespace qx {
 namespace {
-
-constexpr std::size_t kMaxDatagram = 2048;
-constexpr std::size_t kMaxUpgradeBytes = 1'000'000;
 
 std::string stoppedText(const char* why, const NetUpgradeTransfer& transfer)
 {
@@ -21,7 +19,7 @@ std::string stoppedText(const char* why, const NetUpgradeTransfer& transfer)
 std::optional<std::string> QXNetworkInterface::startUpgrade(Bytes contents)
 {
     if (contents.empty()) return std::string("Upgrade refused: the file is empty");
-    if (contents.size() > kMaxUpgradeBytes) return std::string("Upgrade refused: the file is longer than 1,000,000 bytes");
+    if (contents.size() > kMaxUpgradeFile) return std::string("Upgrade refused: the file is longer than 1,000,000 bytes");
     const std::optional<sockaddr_in> looper = looperAddress();
     if (!foundInterface() || !looper) return std::string("Upgrade refused: no looper found on the network");
     if (upgradeRunning_.exchange(true)) return std::string("Upgrade refused: an upgrade is already running");

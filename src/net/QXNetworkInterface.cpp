@@ -8,7 +8,6 @@ namespace qx {
 namespace {
 
 constexpr double kWaitForLink = 1.0;  // while MIDI holds the link
-constexpr std::size_t kMaxDatagram = 2048;
 
 }  // namespace
 

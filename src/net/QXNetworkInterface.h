@@ -43,7 +43,8 @@ public:
     QXNetworkInterface(const QXNetworkInterface&) = delete;
     QXNetworkInterface& operator=(const QXNetworkInterface&) = delete;
 
-    // NetworkSide
+    // NetworkSide. start(), stop() and startUpgrade() are called from one
+    // thread (the UI thread); sendToLooper() from any.
     void start() override;
     void stop() override;
     void sendToLooper(std::span<const std::uint8_t> message) override;

@@ -6,11 +6,6 @@
 #include "net/TextMessages.h"
 
 namespace qx {
-namespace {
-
-constexpr std::size_t kMaxDatagram = 2048;
-
-}  // namespace
 
 void QXNetworkInterface::receiveThread(std::shared_ptr<UdpSocket> socket, sockaddr_in looper)
 {

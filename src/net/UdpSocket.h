@@ -13,6 +13,9 @@
 
 namespace qx {
 
+// The largest datagram the link reads; the looper's replies are shorter.
+inline constexpr std::size_t kMaxDatagram = 2048;
+
 class UdpSocket {
 public:
     // Opens and configures a socket; nothing when the platform refuses one.

@@ -113,12 +113,41 @@ TEST_F(LoopbackUpgrade, SecondStartWhileRunningIsRefused)
     EXPECT_EQ(outcomes[0].text, "Upgrade stopped: the link was shut down at slice 2 of 4");
 }
 
+TEST(NetworkUpgradeWithoutSocket, EndsOnceAndLetsPollingGoOn)
+{
+    test::ConsoleRecorder console;
+    test::RecordingLinkHost host;
+    test::LoopbackLooper looper;
+    std::atomic<int> opened{0};
+    QXNetworkInterface::Options o;
+    o.enumerate = [] { return std::vector<AddrPairs>{AddrPairs{{127, 0, 0, 1}, {127, 0, 0, 1}}}; };
+    o.port = looper.port();
+    // The polling socket opens; the upgrade's own socket does not.
+    o.openSocket = [&]() -> std::shared_ptr<UdpSocket> { return ++opened == 1 ? UdpSocket::open() : nullptr; };
+    QXNetworkInterface link(host, o);
+    host.setPollMIDI(false);
+    link.start();
+    ASSERT_TRUE(waitUntil([&] { return looper.count(kStatus) >= 1; }));
+
+    ASSERT_EQ(link.startUpgrade(fileOf(1000)), std::nullopt);
+    ASSERT_TRUE(waitUntil([&] { return !host.outcomes().empty(); }));
+    EXPECT_EQ(host.outcomes().size(), 1u);
+    EXPECT_FALSE(host.outcomes()[0].success);
+    EXPECT_EQ(host.outcomes()[0].text, "Upgrade stopped: no socket for the upgrade");
+    EXPECT_FALSE(link.pollingPausedNow());
+    const std::size_t before = looper.count(kStatus);
+    EXPECT_TRUE(waitUntil([&] { return looper.count(kStatus) > before; }));
+    link.stop();
+    for (const auto& text : looper.texts()) EXPECT_FALSE(text.starts_with("<command>")) << text;
+}
+
 TEST(NetworkUpgradeRefusal, NeedsAFoundLooper)
 {
     test::RecordingLinkHost host;
     QXNetworkInterface link(host);
     EXPECT_EQ(link.startUpgrade(fileOf(100)), "Upgrade refused: no looper found on the network");
     EXPECT_EQ(link.startUpgrade(Bytes{}), "Upgrade refused: the file is empty");
+    EXPECT_EQ(link.startUpgrade(Bytes(1'000'001)), "Upgrade refused: the file is longer than 1,000,000 bytes");
     EXPECT_TRUE(host.outcomes().empty());
     EXPECT_FALSE(link.pollingPausedNow());
 }
