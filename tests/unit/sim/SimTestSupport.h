@@ -1,5 +1,7 @@
 #pragma once
-// A looper on a hand-moved clock, and small helpers for its replies.
+// A looper on a hand-moved clock, and helpers to check its replies.
+#include <gtest/gtest.h>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -10,26 +12,28 @@
 namespace qx::sim::test {
 
 using qx::test::hex;
-using qx::test::toHex;
 
-struct ClockedLooper {
-    explicit ClockedLooper(EngineOptions options = {})
-    {
-        options.clock = clock;
-        engine = std::make_unique<LooperEngine>(std::move(options));
-    }
-    void advanceSeconds(double s) { clock->advance(Nanos(static_cast<std::int64_t>(s * 1e9))); }
-
+struct HandClock {
     std::shared_ptr<ManualSimClock> clock = std::make_shared<ManualSimClock>();
-    std::unique_ptr<LooperEngine> engine;
 };
 
-inline EngineOptions emptyStage()
+// A looper whose tracks move only when the test moves its clock (the clock
+// is made first, as the first base).
+struct ClockedLooper : HandClock, LooperEngine {
+    explicit ClockedLooper(EngineOptions options = {}) : LooperEngine((options.clock = clock, options)) {}
+    void advanceSeconds(double s) { clock->advance(Nanos(static_cast<std::int64_t>(s * 1e9))); }
+};
+
+// Options or faults as made by default, with one member changed.
+template <typename Struct, typename Member, typename Value>
+Struct with(Member Struct::*member, Value value)
 {
-    EngineOptions options;
-    options.defaultScene = false;
-    return options;
+    Struct made{};
+    made.*member = std::move(value);
+    return made;
 }
+
+inline Bytes text(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
 inline std::vector<Bytes> bytesOf(const std::vector<Reply>& replies)
 {
@@ -38,9 +42,22 @@ inline std::vector<Bytes> bytesOf(const std::vector<Reply>& replies)
     return out;
 }
 
-inline Bytes text(const std::string& s) { return Bytes(s.begin(), s.end()); }
-
 // The only reply to one message; empty when there is not exactly one.
 inline Bytes onlyReply(const std::vector<Reply>& replies) { return replies.size() == 1 ? replies[0].bytes : Bytes{}; }
+
+// One message to the looper and everything it sends back, in order.
+struct Exchange {
+    Transport via;
+    Bytes message;
+    std::vector<Bytes> replies;
+};
+
+inline void expectExchanges(LooperEngine& looper, const std::vector<Exchange>& script)
+{
+    for (const Exchange& x : script)
+        EXPECT_EQ(bytesOf(x.via == Transport::Midi ? looper.receiveMidi(x.message) : looper.receiveDatagram(x.message)),
+                  x.replies)
+            << transportName(x.via) << " " << qx::test::toHex(x.message);
+}
 
 }  // namespace qx::sim::test
