@@ -1,9 +1,15 @@
 // How evenly the MIDI worker paces the looper: runs the link against the
 // simulated looper on JACK for a while and prints messages per second and the
-// spread of the intervals between messages against the intended 0.07 s.
+// spread of the intervals between messages against the intended 0.07 s; then
+// sends a firmware file of SysEx messages and compares the time it took with
+// one message per 0.07 s cycle.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <unistd.h>
 #include <mutex>
 #include <vector>
 
@@ -73,10 +79,32 @@ int main(int argc, char** argv)
     network.start();
     const auto start = Clock::now();
     while (Clock::now() - start < std::chrono::duration<double>(seconds)) ui.waitAndDrain(std::chrono::milliseconds(50));
+    const auto times = timed->times();
+
+    // The upgrade: 256-byte messages (the most one packet holds).
+    const std::size_t upgradeBytes = argc > 2 ? static_cast<std::size_t>(std::atol(argv[2])) : 100000;
+    qx::Bytes file;
+    std::size_t messages = 0;
+    while (file.size() + 256 <= upgradeBytes) {
+        qx::Bytes m(256, static_cast<std::uint8_t>(messages & 0x7F));
+        m[0] = 0xF0;
+        m[1] = 0x7D;
+        m.back() = 0xF7;
+        file.insert(file.end(), m.begin(), m.end());
+        ++messages;
+    }
+    const auto path = std::filesystem::temp_directory_path() / ("qx-bench-upgrade-" + std::to_string(getpid()));
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+    std::optional<qx::Outcome> outcome;
+    link.setUpgradeOutcomeHandler([&](const qx::Outcome& o) { outcome = o; });
+    const auto upgradeStart = Clock::now();
+    if (auto refusal = link.loadUpgradeFile(path.string())) return std::fprintf(stderr, "%s\n", refusal->c_str()), 1;
+    while (!outcome && Clock::now() - upgradeStart < std::chrono::minutes(5)) ui.waitAndDrain(std::chrono::milliseconds(20));
+    const double upgradeSeconds = std::chrono::duration<double>(Clock::now() - upgradeStart).count();
+    std::filesystem::remove(path);
     link.stop();
     network.stop();
 
-    const auto times = timed->times();
     std::vector<double> intervals;
     for (std::size_t i = 2; i < times.size(); ++i)  // skip the search's first request
         intervals.push_back(std::chrono::duration<double>(times[i] - times[i - 1]).count());
@@ -88,5 +116,8 @@ int main(int argc, char** argv)
     std::printf("  interval median     %.4f s (%.3f x 0.07 s)\n", median, median / 0.07);
     std::printf("  interval p95        %.4f s (%.3f x 0.07 s)\n", p95, p95 / 0.07);
     std::printf("  interval max        %.4f s\n", *std::max_element(intervals.begin(), intervals.end()));
+    std::printf("MIDI upgrade of %zu bytes in %zu messages: %.2f s (%s); floor %zu x 0.07 s = %.2f s, ratio %.3f\n",
+                file.size(), messages, upgradeSeconds, outcome ? outcome->text.c_str() : "no outcome", messages,
+                static_cast<double>(messages) * 0.07, upgradeSeconds / (static_cast<double>(messages) * 0.07));
     return 0;
 }

@@ -3,6 +3,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <optional>
 #include <thread>
 
 #include "common/MainQueue.h"
@@ -11,6 +14,7 @@
 #include "midi/RtMidiEndpoints.h"
 #include "support/ChildProcess.h"
 #include "support/ConsoleCapture.h"
+#include "support/Hex.h"
 #include "support/JackServer.h"
 
 namespace qx {
@@ -148,6 +152,47 @@ TEST_F(MidiLinkOverJack, SilentLooperHandsTheLinkOverAndTheSearchStartsAgain)
     };
     while (!pollingAgain() && std::chrono::steady_clock::now() < until2) received(50ms);
     EXPECT_TRUE(pollingAgain());
+}
+
+TEST_F(MidiLinkOverJack, UpgradeArrivesWholeWhilePollingPauses)
+{
+    received(500ms);
+    // Forty messages of assorted lengths up to one packet, of a type the
+    // looper does not otherwise use.
+    Bytes file;
+    for (int i = 0; i < 40; ++i) {
+        Bytes m(static_cast<std::size_t>(8 + (i * 37) % 249), static_cast<std::uint8_t>(i));
+        m[0] = 0xF0;
+        m[1] = 0x7D;
+        m.back() = 0xF7;
+        file.insert(file.end(), m.begin(), m.end());
+    }
+    const auto path = std::filesystem::temp_directory_path() / ("qx-midi-upgrade-" + std::to_string(getpid()) + ".syx");
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+
+    std::optional<Outcome> outcome;
+    link->setUpgradeOutcomeHandler([&](const Outcome& o) { outcome = o; });
+    ASSERT_EQ(link->loadUpgradeFile(path.string()), std::nullopt);
+    std::vector<std::string> lines;
+    receiveUntil([&](const auto&) { return outcome.has_value(); }, 15s, lines);
+    ui.drain();
+    ASSERT_TRUE(outcome.has_value());
+    EXPECT_TRUE(outcome->success) << outcome->text;
+
+    const auto isUpgrade = [](const std::string& l) { return l.rfind("rx midi F0 7D", 0) == 0; };
+    const auto first = std::find_if(lines.begin(), lines.end(), isUpgrade);
+    const auto last = std::find_if(lines.rbegin(), lines.rend(), isUpgrade).base();
+    ASSERT_NE(first, lines.end());
+    EXPECT_EQ(std::count_if(first, last, isUpgrade), 40) << "one message per cycle, nothing in between";
+
+    sim.send("upgrade-image-hex");
+    std::vector<std::string> answer;
+    ASSERT_TRUE(sim.waitFor("ok", 5s, &answer));
+    std::string image;
+    for (const auto& l : answer)
+        if (l.rfind("rx ", 0) != 0) image = l;
+    EXPECT_EQ(image, test::toHex(file)) << "the looper holds the file byte for byte";
+    std::filesystem::remove(path);
 }
 
 }  // namespace
