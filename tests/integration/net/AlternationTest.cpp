@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-#include "ConsoleRecorder.h"
+#include "support/ConsoleCapture.h"
 #include "NamespaceGuard.h"
 #include "SimulatedLooper.h"
 #include "WaitUntil.h"
@@ -41,7 +41,7 @@ std::size_t countOf(const std::vector<std::string>& lines, const std::string& li
 TEST(LinkAlternation, MidiThenNetworkThenMidiAgain)
 {
     ASSERT_TRUE(insideNamespace(QX_PANEL_NETNS)) << "run this binary with: ip netns exec " << QX_PANEL_NETNS;
-    ConsoleRecorder console;
+    ConsoleCapture console;
     JackServer jack;  // clients made from here on, children included, find this server
     ASSERT_TRUE(jack.ready()) << "jackd did not start";
     SimulatedLooper midiLooper({QX_SIM_PATH, "--jack", "--journal", "--name", "MidiLooper"});

@@ -1,36 +1,24 @@
 #pragma once
-// Builds compact status reports as the looper sends them: big-endian words,
-// format mark, track count, seven arrays of eight words.
+// Compact status reports as the looper sends them: format mark, track count,
+// then seven arrays of eight big-endian words.
 #include <cstdint>
-#include <cstddef>
 
 #include "common/Bytes.h"
 
 namespace qx::test {
 
+enum ReportArray { State, Length, Position, Level, Pan, Feedback, Selection };
+
 struct CompactReport {
     Bytes bytes = Bytes(232, 0);
 
-    explicit CompactReport(std::uint32_t tracks, std::uint32_t mark = 48000)
+    explicit CompactReport(std::uint32_t tracks, std::uint32_t mark = 48000) { word(0, mark).word(4, tracks); }
+    CompactReport& word(std::size_t at, std::uint32_t value)
     {
-        word(0, mark);
-        word(4, tracks);
-    }
-    CompactReport& word(std::size_t offset, std::uint32_t value)
-    {
-        bytes[offset] = static_cast<std::uint8_t>(value >> 24);
-        bytes[offset + 1] = static_cast<std::uint8_t>(value >> 16);
-        bytes[offset + 2] = static_cast<std::uint8_t>(value >> 8);
-        bytes[offset + 3] = static_cast<std::uint8_t>(value);
+        for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
         return *this;
     }
-    CompactReport& state(int track, std::uint32_t v) { return word(8 + 4 * track, v); }
-    CompactReport& length(int track, std::uint32_t v) { return word(40 + 4 * track, v); }
-    CompactReport& position(int track, std::uint32_t v) { return word(72 + 4 * track, v); }
-    CompactReport& level(int track, std::uint32_t v) { return word(104 + 4 * track, v); }
-    CompactReport& pan(int track, std::uint32_t v) { return word(136 + 4 * track, v); }
-    CompactReport& feedback(int track, std::uint32_t v) { return word(168 + 4 * track, v); }
-    CompactReport& selection(int track, std::uint32_t v) { return word(200 + 4 * track, v); }
+    CompactReport& set(ReportArray array, int track, std::uint32_t value) { return word(8 + 32 * array + 4 * track, value); }
     Bytes resized(std::size_t size) const
     {
         Bytes out = bytes;

@@ -5,11 +5,11 @@
 
 #include <algorithm>
 
-#include "ConsoleRecorder.h"
 #include "LoopbackLooper.h"
 #include "RecordingLinkHost.h"
 #include "WaitUntil.h"
 #include "net/QXNetworkInterface.h"
+#include "support/ConsoleCapture.h"
 
 namespace qx {
 namespace {
@@ -19,10 +19,7 @@ using test::waitUntil;
 const std::string kStatus = "<query>status compact</query>";
 const std::string kLog = "<query>log</query>";
 const std::string kIdentity = "<query>id</query>";
-const Bytes kSlice0Request{0xF0, 0x00, 0x02, 0x33, 0x14, 0x00, 0xF7};
-const Bytes kSlice72Request{0xF0, 0x00, 0x02, 0x33, 0x14, 0x48, 0xF7};
-
-std::vector<AddrPairs> loopbackOnly() { return {AddrPairs{{127, 0, 0, 1}, {127, 0, 0, 1}}}; }
+const std::string kTooMany = "\"pollAttempts too many\"";
 
 bool contains(const std::vector<std::string>& lines, const std::string& line)
 {
@@ -34,164 +31,116 @@ protected:
     QXNetworkInterface::Options options()
     {
         QXNetworkInterface::Options o;
-        o.enumerate = loopbackOnly;
+        o.enumerate = [] { return std::vector<AddrPairs>{AddrPairs{{127, 0, 0, 1}, {127, 0, 0, 1}}}; };
         o.port = looper.port();
         return o;
     }
-    void handOver() { host.setPollMIDI(false); }
+    // Starts the link with the transport already handed over by MIDI.
+    std::unique_ptr<QXNetworkInterface> started(const QXNetworkInterface::Options& o)
+    {
+        auto link = std::make_unique<QXNetworkInterface>(host, o);
+        host.setPollMIDI(false);
+        link->start();
+        return link;
+    }
 
-    test::ConsoleRecorder console;
+    test::ConsoleCapture console;
     test::RecordingLinkHost host;
     test::LoopbackLooper looper;
 };
 
-TEST_F(LoopbackLink, FindsTheLooperAndPollsIt)
+TEST_F(LoopbackLink, FindsTheLooperThenPollsAndSendsFromOneSocket)
 {
-    QXNetworkInterface link(host, options());
-    handOver();
-    link.start();
-
+    const Bytes command{0xF0, 0x00, 0x02, 0x33, 0x06, 0x05, 0xF7};
+    auto link = std::make_unique<QXNetworkInterface>(host, options());
+    link->sendToLooper(command);  // nothing found yet: goes nowhere
+    host.setPollMIDI(false);
+    link->start();
     ASSERT_TRUE(waitUntil([&] { return looper.count(kLog) >= 3; }));
     EXPECT_EQ(host.deviceLines(), (std::vector<std::string>{"Loop - 127.0.0.1:" + std::to_string(looper.port())}));
-    EXPECT_EQ(link.looperID(), "Loop");
-
-    host.queue.enqueue(Bytes{0xF0, 0x00, 0x02, 0x33, 0x06, 0x05, 0xF7});
+    EXPECT_EQ(link->looperID(), "Loop");
+    host.queue.enqueue(command);
     ASSERT_TRUE(waitUntil([&] { return looper.count(kLog) >= 5; }));
-    link.stop();
+    link->stop();
 
     const auto got = looper.received();
     ASSERT_GE(got.size(), 8u);
     EXPECT_EQ(got[0].text(), kIdentity);
-    EXPECT_EQ(got[1].bytes, kSlice0Request);
-    EXPECT_EQ(got[2].bytes, kSlice72Request);
-    // Every later datagram is a status query followed by its log query, or
-    // the queued command, all from the one socket that asked for the identity.
-    bool commandSeen = false;
+    EXPECT_EQ(got[1].bytes, (Bytes{0xF0, 0x00, 0x02, 0x33, 0x14, 0x00, 0xF7}));
+    EXPECT_EQ(got[2].bytes, (Bytes{0xF0, 0x00, 0x02, 0x33, 0x14, 0x48, 0xF7}));
+    // Then a status query and its log query per pass, the command between passes.
+    std::size_t commands = 0;
+    std::vector<std::string> queries;
     for (std::size_t i = 3; i < got.size(); ++i) {
         EXPECT_TRUE(sameHostAndPort(got[i].from, got[0].from)) << i;
-        if (got[i].bytes[0] == 0xF0) {
-            EXPECT_EQ(got[i].bytes, (Bytes{0xF0, 0x00, 0x02, 0x33, 0x06, 0x05, 0xF7}));
+        if (got[i].bytes != command) queries.push_back(got[i].text());
+        else {
+            ++commands;
             EXPECT_EQ(got[i - 1].text(), kLog);
-            commandSeen = true;
-        } else if (got[i].text() == kLog) {
-            EXPECT_EQ(got[i - 1].text(), kStatus);
-        } else {
-            EXPECT_EQ(got[i].text(), kStatus) << i;
         }
     }
-    EXPECT_TRUE(commandSeen);
-
-    // The replies reached the host: tracks, selection and log text.
+    for (std::size_t i = 0; i < queries.size(); ++i) EXPECT_EQ(queries[i], i % 2 ? kLog : kStatus) << i;
+    EXPECT_EQ(commands, 1u);
     ASSERT_FALSE(host.tracks().empty());
-    EXPECT_EQ(host.tracks().back().size(), 4u);
     EXPECT_EQ(host.tracks().back()[0].length, 96000);
     EXPECT_EQ(host.selected().back(), 2);
     ASSERT_FALSE(host.log().empty());
     EXPECT_EQ(host.log().front(), "tick\n");
-    EXPECT_FALSE(contains(console.lines(), "\"pollAttempts too many\""));
+    EXPECT_FALSE(contains(console.lines(), kTooMany));
 }
 
-TEST_F(LoopbackLink, SilentLooperEndsTheLoopAndHandsTheLinkBack)
+TEST_F(LoopbackLink, OnlyTheLooperAnswersAndTenSilentPassesHandTheLinkBack)
 {
     looper.answerQueries = false;
-    QXNetworkInterface link(host, options());
-    handOver();
-    link.start();
-
-    ASSERT_TRUE(waitUntil([&] { return contains(console.lines(), "\"pollAttempts too many\""); }));
-    ASSERT_TRUE(waitUntil([&] { return host.pollMIDI(); }));
-    const auto sent = looper.received().size();
-    EXPECT_EQ(looper.count(kStatus), 10u);
-    EXPECT_EQ(looper.count(kLog), 10u);
-    EXPECT_EQ(host.deviceLines().size(), 1u);
-    // Back in MIDI's hands the link sends nothing more.
-    link.stop();
-    EXPECT_EQ(looper.received().size(), sent);
-    EXPECT_TRUE(host.pollMIDI());
-}
-
-TEST_F(LoopbackLink, ListensOnlyToTheLooper)
-{
-    looper.answerQueries = false;
-    QXNetworkInterface link(host, options());
-    handOver();
-    link.start();
+    auto link = started(options());
     ASSERT_TRUE(waitUntil([&] { return looper.count(kStatus) >= 1; }));
-
-    // Another program on this computer sends the link's socket a valid status
-    // report and a log reply: neither may keep the loop alive or reach a model.
+    // Another program on this computer sends the link's socket a valid report
+    // and a log reply: neither may keep the loop alive or reach a model.
     test::LoopbackLooper stranger;
-    const sockaddr_in linkSocket = looper.received().front().from;
     const std::string logReply = std::string("<log>intruder</log>") + '\0';
-    for (int i = 0; i < 20 && !contains(console.lines(), "\"pollAttempts too many\""); ++i) {
-        stranger.sendTo(test::CompactReport(4).bytes, linkSocket);
-        stranger.sendTo(Bytes(logReply.begin(), logReply.end()), linkSocket);
-        waitUntil([&] { return contains(console.lines(), "\"pollAttempts too many\""); }, std::chrono::milliseconds(100));
+    for (int i = 0; i < 20 && !host.pollMIDI(); ++i) {
+        stranger.sendTo(test::CompactReport(4).bytes, looper.received().front().from);
+        stranger.sendTo(Bytes(logReply.begin(), logReply.end()), looper.received().front().from);
+        waitUntil([&] { return host.pollMIDI(); }, std::chrono::milliseconds(100));
     }
     ASSERT_TRUE(waitUntil([&] { return host.pollMIDI(); }));
-    link.stop();
+    EXPECT_TRUE(contains(console.lines(), kTooMany));
+    const auto sent = looper.received().size();
+    link->stop();
+    EXPECT_EQ(looper.received().size(), sent);  // back in MIDI's hands the link sends nothing more
+    EXPECT_EQ(looper.count(kStatus), 10u);
+    EXPECT_EQ(looper.count(kLog), 10u);
     EXPECT_TRUE(host.tracks().empty());
     EXPECT_TRUE(host.log().empty());
-    EXPECT_EQ(looper.count(kStatus), 10u);
 }
 
-TEST_F(LoopbackLink, NoIdentityReplyMeansNoLooper)
+TEST_F(LoopbackLink, WithoutALooperThePassHandsTheLinkBackAtOnce)
 {
-    looper.answerIdentity = false;
-    QXNetworkInterface link(host, options());
-    handOver();
-    link.start();
-    ASSERT_TRUE(waitUntil([&] { return host.pollMIDI(); }));
-    link.stop();
-    EXPECT_EQ(looper.texts(), (std::vector<std::string>{kIdentity}));
-    EXPECT_TRUE(host.deviceLines().empty());
-    EXPECT_EQ(link.looperAddress(), std::nullopt);
-}
-
-TEST_F(LoopbackLink, RepliesOfAnotherFormAreNotALooper)
-{
-    looper.setIdentity("<ID>Loop</ID>");
-    QXNetworkInterface link(host, options());
-    handOver();
-    link.start();
-    ASSERT_TRUE(waitUntil([&] { return host.pollMIDI(); }));
-    link.stop();
-    EXPECT_EQ(looper.texts(), (std::vector<std::string>{kIdentity}));
-    EXPECT_TRUE(host.deviceLines().empty());
-}
-
-TEST_F(LoopbackLink, NoInterfaceHandsTheLinkBackAtOnce)
-{
-    QXNetworkInterface::Options o = options();
-    o.enumerate = [] { return std::vector<AddrPairs>{}; };
-    QXNetworkInterface link(host, o);
-    handOver();
-    link.start();
-    ASSERT_TRUE(waitUntil([&] { return host.pollMIDI(); }));
-    link.stop();
-    EXPECT_TRUE(looper.received().empty());
-    EXPECT_TRUE(host.deviceLines().empty());
-}
-
-TEST_F(LoopbackLink, SocketThatCannotBeOpenedIsNoLooper)
-{
-    std::atomic<int> opened{0};
-    QXNetworkInterface::Options o = options();
-    o.openSocket = [&] {
-        ++opened;
-        return std::shared_ptr<UdpSocket>();
+    struct Row {
+        const char* what;
+        const char* identity;
+        bool interface;
+        bool socket;
     };
-    QXNetworkInterface link(host, o);
-    handOver();
-    link.start();
-    ASSERT_TRUE(waitUntil([&] { return host.pollMIDI(); }));
-    // The next hand-over starts a fresh pass that fails the same way.
-    handOver();
-    ASSERT_TRUE(waitUntil([&] { return opened.load() == 2 && host.pollMIDI(); }));
-    link.stop();
-    EXPECT_TRUE(looper.received().empty());
-    EXPECT_TRUE(host.deviceLines().empty());
-    link.sendToLooper(Bytes{0xF0, 0x00, 0x02, 0x33, 0x02, 0xF7});  // no socket: nothing happens
+    for (const Row row : {Row{"no identity reply", nullptr, true, true}, Row{"another form", "<ID>Loop</ID>", true, true},
+                          Row{"no interface", "<id>Loop</id>", false, true},
+                          Row{"no socket", "<id>Loop</id>", true, false}}) {
+        test::RecordingLinkHost quiet;
+        test::LoopbackLooper unit;
+        unit.identity = row.identity;
+        QXNetworkInterface::Options o = options();
+        o.port = unit.port();
+        if (!row.interface) o.enumerate = [] { return std::vector<AddrPairs>{}; };
+        if (!row.socket) o.openSocket = [] { return std::shared_ptr<UdpSocket>(); };
+        QXNetworkInterface link(quiet, o);
+        quiet.setPollMIDI(false);
+        link.start();
+        ASSERT_TRUE(waitUntil([&] { return quiet.pollMIDI(); })) << row.what;
+        link.stop();
+        EXPECT_EQ(unit.received().size(), row.interface && row.socket ? 1u : 0u) << row.what;
+        EXPECT_TRUE(quiet.deviceLines().empty()) << row.what;
+        EXPECT_EQ(link.looperAddress(), std::nullopt) << row.what;
+    }
 }
 
 std::size_t openDescriptors()
@@ -204,53 +153,57 @@ std::size_t openDescriptors()
     return n;
 }
 
-TEST_F(LoopbackLink, PassesLeaveNoSocketBehind)
+TEST_F(LoopbackLink, PassesLeaveNoSocketBehindAndStopIsPrompt)
 {
     looper.answerQueries = false;
     const std::size_t before = openDescriptors();
     {
-        QXNetworkInterface link(host, options());
-        link.start();
-        for (int pass = 1; pass <= 2; ++pass) {
-            handOver();
-            ASSERT_TRUE(waitUntil([&] { return looper.count(kIdentity) == static_cast<std::size_t>(pass); }));
-            ASSERT_TRUE(waitUntil([&] { return host.pollMIDI(); }));
+        auto link = started(options());
+        for (std::size_t pass = 1; pass <= 2; ++pass) {
+            ASSERT_TRUE(waitUntil([&] { return looper.count(kIdentity) == pass && host.pollMIDI(); }));
+            if (pass == 1) host.setPollMIDI(false);
         }
-        link.stop();
+        link->stop();
     }
     EXPECT_EQ(openDescriptors(), before);
     EXPECT_EQ(looper.count(kStatus), 20u);
+
+    looper.identity = nullptr;
+    auto link = started(options());
+    ASSERT_TRUE(waitUntil([&] { return looper.count(kIdentity) == 3; }));
+    link->stop();  // returns although the identity receive has not timed out
+    link->stop();  // and again without harm
 }
 
-TEST_F(LoopbackLink, StopEndsEveryThreadWhileSearching)
+TEST(NetworkUpgrade, RefusesWithoutLooperOrFitFile)
 {
-    looper.answerIdentity = false;
-    QXNetworkInterface link(host, options());
-    handOver();
-    link.start();
-    ASSERT_TRUE(waitUntil([&] { return looper.count(kIdentity) == 1; }));
-    link.stop();  // returns although the identity receive has not timed out
-    link.stop();  // and again without harm
-    SUCCEED();
+    test::RecordingLinkHost host;
+    QXNetworkInterface link(host);
+    EXPECT_EQ(link.startUpgrade(Bytes(100)), "Upgrade refused: no looper found on the network");
+    EXPECT_EQ(link.startUpgrade(Bytes{}), "Upgrade refused: the file is empty");
+    EXPECT_EQ(link.startUpgrade(Bytes(1'000'001)), "Upgrade refused: the file is longer than 1,000,000 bytes");
+    EXPECT_TRUE(host.outcomes().empty());
+    EXPECT_FALSE(link.pollingPausedNow());
 }
 
-TEST_F(LoopbackLink, SendsToTheLooperOnlyOnceFound)
+TEST_F(LoopbackLink, UpgradeWithoutItsSocketEndsOnceAndPollingGoesOn)
 {
-    QXNetworkInterface link(host, options());
-    const Bytes message{0xF0, 0x00, 0x02, 0x33, 0x06, 0x07, 0xF7};
-    link.sendToLooper(message);  // nothing found yet
-    handOver();
-    link.start();
+    std::atomic<int> opened{0};
+    QXNetworkInterface::Options o = options();
+    // The polling socket opens; the upgrade's own socket does not.
+    o.openSocket = [&]() -> std::shared_ptr<UdpSocket> { return ++opened == 1 ? UdpSocket::open() : nullptr; };
+    auto link = started(o);
     ASSERT_TRUE(waitUntil([&] { return looper.count(kStatus) >= 1; }));
-    link.sendToLooper(message);
-    ASSERT_TRUE(waitUntil([&] {
-        const auto got = looper.received();
-        return std::any_of(got.begin(), got.end(), [&](const auto& r) { return r.bytes == message; });
-    }));
-    link.stop();
-    std::size_t copies = 0;
-    for (const auto& r : looper.received()) copies += r.bytes == message;
-    EXPECT_EQ(copies, 1u);
+    ASSERT_EQ(link->startUpgrade(Bytes(1000)), std::nullopt);
+    ASSERT_TRUE(waitUntil([&] { return !host.outcomes().empty(); }));
+    EXPECT_EQ(host.outcomes().size(), 1u);
+    EXPECT_FALSE(host.outcomes()[0].success);
+    EXPECT_EQ(host.outcomes()[0].text, "Upgrade stopped: no socket for the upgrade");
+    EXPECT_FALSE(link->pollingPausedNow());
+    const std::size_t before = looper.count(kStatus);
+    EXPECT_TRUE(waitUntil([&] { return looper.count(kStatus) > before; }));
+    link->stop();
+    for (const auto& r : looper.received()) EXPECT_FALSE(r.text().starts_with("<command>")) << r.text();
 }
 
 }  // namespace

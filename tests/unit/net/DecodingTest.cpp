@@ -1,0 +1,176 @@
+// What the network side reads from the platform and from the looper's replies.
+#include <gtest/gtest.h>
+#include <net/if.h>
+#include <sys/socket.h>
+
+#include "CompactReport.h"
+#include "RecordingLinkHost.h"
+#include "model/Tracks.h"
+#include "net/InterfaceList.h"
+#include "net/QXNetworkInterface.h"
+#include "net/TextMessages.h"
+#include "support/ConsoleCapture.h"
+
+namespace qx {
+namespace {
+
+using namespace std::string_literals;
+using test::CompactReport;
+using enum test::ReportArray;
+
+Bytes bytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
+
+TEST(InterfaceList, KeepsRunningIPv4InListOrderWithBroadcastFromTheNetmask)
+{
+    const unsigned on = IFF_UP | IFF_RUNNING | IFF_BROADCAST;
+    const IPv4 mask{255, 255, 255, 0};
+    const std::vector<InterfaceEntry> entries{
+        {IFF_UP | IFF_LOOPBACK | IFF_RUNNING, AF_INET, IPv4{127, 0, 0, 1}, IPv4{255, 0, 0, 0}},
+        {IFF_UP | IFF_BROADCAST, AF_INET, IPv4{10, 0, 1, 2}, mask},  // up, not running
+        {IFF_RUNNING, AF_INET, IPv4{10, 0, 2, 2}, mask},             // running, not up
+        {on, AF_INET6, std::nullopt, std::nullopt},
+        {on, AF_INET, IPv4{10, 0, 3, 2}, std::nullopt},  // no netmask
+        {on, 0, std::nullopt, std::nullopt},
+        {on, AF_INET, IPv4{192, 168, 1, 20}, mask},
+        {on, AF_INET, IPv4{192, 168, 1, 20}, IPv4{255, 255, 0, 0}},
+        {on, AF_INET, IPv4{10, 77, 0, 1}, IPv4{255, 255, 255, 252}},
+    };
+    EXPECT_EQ(keepUsableInterfaces(entries), (std::vector<AddrPairs>{{{192, 168, 1, 20}, {192, 168, 1, 255}},
+                                                                     {{192, 168, 1, 20}, {192, 168, 255, 255}},
+                                                                     {{10, 77, 0, 1}, {10, 77, 0, 3}}}));
+    EXPECT_TRUE(keepUsableInterfaces({}).empty());
+}
+
+TEST(IdentityReply, TakesTheTextUpToTheFirstAngleBracketOfTheIdForm)
+{
+    const std::vector<std::pair<std::string, std::optional<std::string>>> cases{
+        {"<id>Unit7</id>", "Unit7"}, {"<id><", ""}, {"<id>QX2 stage left</id>trailing", "QX2 stage left"},
+        {"<id>a<b</id>", "a"}, {"<id>Q\xFFX<", "Q\xEF\xBF\xBDX"},  // invalid UTF-8 is replaced
+        {"<id>Unit7", std::nullopt}, {"<ID>Unit7</ID>", std::nullopt}, {"<id>", std::nullopt},
+        {"<id", std::nullopt}, {"", std::nullopt}, {" <id>Unit7</id>", std::nullopt}, {"<log>x</log>", std::nullopt}};
+    for (const auto& [reply, id] : cases) EXPECT_EQ(net::parseIdentityReply(bytes(reply)), id) << reply;
+}
+
+TEST(LogReply, DropsTheFirstFiveAndLastSevenCharacters)
+{
+    const std::vector<std::pair<std::string, std::optional<std::string>>> cases{
+        {"<log>abc</log>\0"s, "abc"}, {"<log>ab</log>", "a"}, {"<log>a</log>", std::nullopt},
+        {"<log></log>\0"s, std::nullopt},
+        {"<log>h\xC3\xA9llo</log>\0"s, "h\xC3\xA9llo"},  // characters, not bytes: "é" stays whole
+        {"<log>\xC3\xA9</log>", std::nullopt}, {"<id>Unit7</id> and more", std::nullopt}, {"", std::nullopt},
+        {"<xyz>line <log>end", "line <"}};  // "<log>" may stand anywhere
+    for (const auto& [reply, text] : cases) EXPECT_EQ(net::logReplyText(bytes(reply)), text) << reply;
+}
+
+class NetStatusDecoding : public ::testing::Test {
+protected:
+    test::ConsoleCapture console;
+    test::RecordingLinkHost host;
+    QXNetworkInterface link{host};
+};
+
+TEST_F(NetStatusDecoding, WordsGoUnsignedToTheirTrackAndLevelShowsAsNegativeVolume)
+{
+    link.addPollAttempt();
+    CompactReport report(8);
+    report.set(State, 7, 0x01020304).set(Length, 7, 96000).set(Position, 7, 4294967295u).set(Level, 7, 7);
+    report.set(Pan, 7, 64).set(Feedback, 7, 127).set(Selection, 7, 1);
+    report.set(State, 2, 4).set(Length, 2, 72000).set(Position, 2, 2).set(Level, 2, 4294967286u).set(Pan, 2, 4);
+    link.decodeStatus(report.bytes);
+
+    ASSERT_EQ(host.tracks().size(), 1u);
+    const auto tracks = host.tracks()[0];
+    ASSERT_EQ(tracks.size(), 8u);
+    EXPECT_EQ(tracks[7], (QXStatusStruct{.length = 96000, .position = 4294967295LL, .status = 4, .level = 7,
+                                         .pan = 64, .feedback = 127, .selected = true}));
+    EXPECT_EQ(tracks[2], (QXStatusStruct{.length = 72000, .position = 2, .status = 4, .level = 4294967286LL, .pan = 4}));
+    EXPECT_EQ(tracks[0], QXStatusStruct{});
+    EXPECT_EQ(host.selected(), (std::vector<std::int64_t>{8}));
+    EXPECT_EQ(link.pollAttemptsNow(), 0);
+    EXPECT_TRUE(console.lines().empty());
+
+    Tracks model;
+    model.updateFromStatus(tracks);
+    EXPECT_EQ(model.tracks()[2].volume, "-10");
+    EXPECT_EQ(model.tracks()[2].length, "1.5");
+    EXPECT_EQ(model.tracks()[2].status, "playing");
+}
+
+TEST_F(NetStatusDecoding, AnyBitFlagsTheTrackButOnlyALastByteOfOneNamesIt)
+{
+    CompactReport report(4);
+    report.set(Selection, 0, 1).set(Selection, 1, 0x100).set(Selection, 2, 2).set(Selection, 3, 0x01000001);
+    link.decodeStatus(report.bytes);
+    const auto tracks = host.tracks().back();
+    for (const auto& track : tracks) EXPECT_TRUE(track.selected);
+    EXPECT_EQ(host.selected().back(), 4);  // the last track whose word ends in 1
+
+    link.decodeStatus(CompactReport(4).set(Selection, 1, 0x100).bytes);
+    EXPECT_TRUE(host.tracks().back()[1].selected);
+    EXPECT_EQ(host.selected().back(), 0);
+}
+
+TEST_F(NetStatusDecoding, TrackCountAndLengthBoundWhatIsRead)
+{
+    struct Row {
+        const char* what;
+        Bytes report;
+        int tracks;  // -1: not an answer
+        std::int64_t selected;
+    };
+    const std::vector<Row> rows{
+        {"two tracks", CompactReport(2).bytes, 2, 0},
+        {"no tracks", CompactReport(0).set(Selection, 0, 1).bytes, 0, 0},
+        {"one byte short", CompactReport(3).set(Selection, 2, 1).resized(231), 3, 3},
+        {"track 5 cut off", CompactReport(8).set(Selection, 3, 1).set(Selection, 4, 1).resized(216), 4, 4},
+        {"not even track 1", CompactReport(2).resized(203), 0, 0},
+        {"a million tracks", CompactReport(1000000).set(Selection, 7, 1).bytes, 8, 8},
+        {"oversized", CompactReport(9).resized(400), 8, 0},
+        {"no header", Bytes{0x00, 0x00, 0xBB, 0x80, 0x00, 0x00, 0x00}, -1, 0},
+        {"one byte", Bytes{0x00}, -1, 0},
+    };
+    for (const Row& row : rows) {
+        console.clear();
+        const std::size_t shown = host.tracks().size();
+        link.addPollAttempt();
+        link.decodeStatus(row.report);
+        const auto size = std::to_string(row.report.size());
+        EXPECT_EQ(console.lines(), row.report.size() == 232 ? std::vector<std::string>{}
+                                                            : std::vector{"\"Status buffer count wrong\" " + size})
+            << row.what;
+        if (row.tracks < 0) {
+            EXPECT_EQ(host.tracks().size(), shown) << row.what;
+            EXPECT_EQ(link.pollAttemptsNow(), 1) << row.what;
+            link.resetPollAttempts();
+            continue;
+        }
+        ASSERT_EQ(host.tracks().size(), shown + 1) << row.what;
+        EXPECT_EQ(host.tracks().back().size(), static_cast<std::size_t>(row.tracks)) << row.what;
+        EXPECT_EQ(host.selected().back(), row.selected) << row.what;
+        EXPECT_EQ(link.pollAttemptsNow(), 0) << row.what;
+    }
+    console.clear();
+    link.addPollAttempt();
+    link.decodeStatus(CompactReport(4, 44100).bytes);
+    EXPECT_EQ(console.lines(), (std::vector<std::string>{"\"Bad format for status\" 44100"}));
+    EXPECT_EQ(host.tracks().size(), rows.size() - 2);
+    EXPECT_EQ(link.pollAttemptsNow(), 1);
+}
+
+TEST_F(NetStatusDecoding, DatagramsAreRoutedByTheirFirstByte)
+{
+    const Bytes sysEx{0xF0, 0x00, 0x02, 0x33, 0x03, 'h', 'i', 0xF7};
+    link.dispatchDatagram(CompactReport(4).bytes);
+    link.dispatchDatagram(sysEx);
+    link.dispatchDatagram(bytes("<log>abc</log>\0"s));
+    link.dispatchDatagram(bytes("<id>Unit7</id>"));  // a late identity reply
+    link.dispatchDatagram(Bytes{0x7F, 1, 2, 3});
+    link.dispatchDatagram(Bytes{});
+    EXPECT_EQ(host.tracks().size(), 1u);
+    EXPECT_EQ(host.sysEx(), (std::vector<Bytes>{sysEx}));
+    EXPECT_EQ(host.log(), (std::vector<std::string>{"abc"}));
+    EXPECT_TRUE(console.lines().empty());
+}
+
+}  // namespace
+}  // namespace qx
