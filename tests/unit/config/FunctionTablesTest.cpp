@@ -1,146 +1,81 @@
 // The fixed tables: what the pickers list and what the looper's numbers mean.
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <latch>
 #include <set>
 #include <string>
+#include <thread>
+#include <tuple>
 
 #include "config/FunctionTables.h"
 
 namespace qx {
 namespace {
 
-std::int64_t idOf(const std::string& name)
+// The first test of the program's first file, and ctest runs each test in a
+// process of its own: these two threads are the table's first users.
+TEST(FunctionTable, TwoThreadsUsingItFirstAtOnceBothSeeTheWholeTable)
 {
-    const auto& table = qx2Functions();
-    const auto row = std::find_if(table.begin(), table.end(), [&](const auto& r) { return r.name == name; });
-    return row == table.end() ? -2 : row->id;
+    std::latch start(2);
+    std::pair<std::size_t, std::int64_t> seen[2];  // rows, last id
+    {
+        auto firstUse = [&](int i) {
+            start.arrive_and_wait();
+            seen[i] = {qx2Functions().size(), qx2Functions().back().id};
+        };
+        std::jthread a(firstUse, 0), b(firstUse, 1);
+    }
+    for (const auto& s : seen) EXPECT_EQ(s, (std::pair<std::size_t, std::int64_t>{144, 2103}));
 }
 
-std::ptrdiff_t rowOf(const std::string& name)
-{
-    const auto& table = qx2Functions();
-    return std::find_if(table.begin(), table.end(), [&](const auto& r) { return r.name == name; }) - table.begin();
-}
-
-TEST(FunctionTable, HasOneRowPerFunctionAndABlankRowFirst)
+TEST(FunctionTable, RowsInDisplayOrderWithTheLooperLabelsVerbatim)
 {
     const auto& table = qx2Functions();
     ASSERT_EQ(table.size(), 144u);
-    EXPECT_EQ(table.front().name, " ");
-    EXPECT_EQ(table.front().id, -1);
-    EXPECT_EQ(table.back().name, "QX2 1/2 Speed");
-    EXPECT_EQ(table.back().id, 2103);
-}
-
-TEST(FunctionTable, KeepsTheLooperLabelsVerbatim)
-{
-    EXPECT_EQ(qx2Functions()[105].name, "Shrink to 50%%");
-    EXPECT_EQ(qx2Functions()[106].name, "Stretch to 200%%");
-    EXPECT_EQ(qx2Functions()[38].name, "Select Group(10)");
-    EXPECT_EQ(qx2Functions()[37].name, "Select Group (9)");
-    EXPECT_EQ(idOf("Feedback 100%"), 30);
-    EXPECT_EQ(idOf("Select Group(10)"), 45);
-}
-
-TEST(FunctionTable, ListsInDisplayOrderNotNumericOrder)
-{
-    EXPECT_EQ(rowOf("Q MIDI Sync Rec"), 6);
-    EXPECT_EQ(idOf("Q MIDI Sync Rec"), 124);
-    EXPECT_EQ(rowOf("Redo"), rowOf("Undo") + 1);
-    EXPECT_EQ(idOf("Undo"), 81);
-    EXPECT_EQ(idOf("Redo"), 126);
-    EXPECT_EQ(idOf("Stop"), 16);
-    EXPECT_EQ(idOf("Rec/Dub"), 0);
-    EXPECT_EQ(idOf("QX2 switch"), 131);
-    EXPECT_EQ(rowOf("QX2 switch"), 129);
-}
-
-TEST(FunctionTable, IdsAreUniqueAndFitASevenBitPair)
-{
-    std::set<std::int64_t> seen;
-    for (const auto& row : qx2Functions()) {
-        EXPECT_TRUE(seen.insert(row.id).second) << "duplicate id " << row.id;
-        EXPECT_GE(row.id, -1);
-        EXPECT_LT(row.id, 16383) << row.name;  // 0x7F 0x7F is reserved for -1
+    const std::tuple<std::size_t, std::string, std::int64_t> rows[] = {
+        {0, " ", -1}, {6, "Q MIDI Sync Rec", 124}, {7, "Rec/Dub", 0}, {17, "Stop", 16},
+        {37, "Select Group (9)", 44}, {38, "Select Group(10)", 45}, {49, "Feedback 100%", 30},
+        {86, "Undo", 81}, {87, "Redo", 126}, {105, "Shrink to 50%%", 102}, {106, "Stretch to 200%%", 103},
+        {129, "QX2 switch", 131}, {130, "QX2 Q Replace 1/7", 2007}, {139, "QX2 Q Replace 1/64", 2064},
+        {143, "QX2 1/2 Speed", 2103},
+    };
+    for (const auto& [row, name, id] : rows) {
+        EXPECT_EQ(table[row].name, name) << "row " << row;
+        EXPECT_EQ(table[row].id, id) << name;
+        EXPECT_EQ(findFunction(id).value_or(QX2Function{"(not found)", id}).name, name);
     }
 }
 
-TEST(FunctionTable, LooperFunctionsUseZeroTo131ExceptThreeGaps)
+TEST(FunctionTable, IdsAreUniqueAndLookupsOfOtherNumbersFindNothing)
 {
-    std::set<std::int64_t> ids;
-    for (std::size_t row = 1; row <= 129; ++row) ids.insert(qx2Functions()[row].id);
-    std::set<std::int64_t> expected;
+    // The looper's own 0..131 but three, then "QX2 Q Replace 1/N" as 2000 + N,
+    // then 2100..2103.
+    std::set<std::int64_t> expected{-1,   2007, 2008, 2009, 2010, 2011, 2012, 2013,
+                                    2016, 2024, 2064, 2100, 2101, 2102, 2103};
     for (std::int64_t id = 0; id <= 131; ++id)
         if (id != 80 && id != 127 && id != 128) expected.insert(id);
+    std::set<std::int64_t> ids;
+    for (const auto& row : qx2Functions()) ids.insert(row.id);
+    EXPECT_EQ(ids.size(), 144u) << "an id appears twice";
     EXPECT_EQ(ids, expected);
-}
-
-TEST(FunctionTable, QX2RowsCarryTheirNumberInTheirName)
-{
-    // "QX2 Q Replace 1/N" is 2000 + N; the four rows after them are 2100..2103.
-    const auto& table = qx2Functions();
-    const std::string prefix = "QX2 Q Replace 1/";
-    std::size_t row = 130;
-    for (; row < table.size() && table[row].name.starts_with(prefix); ++row)
-        EXPECT_EQ(table[row].id, 2000 + std::stoll(table[row].name.substr(prefix.size()))) << table[row].name;
-    EXPECT_EQ(row, 140u);
-    for (std::int64_t id = 2100; row < table.size(); ++row, ++id) {
-        EXPECT_TRUE(table[row].name.starts_with("QX2 ")) << table[row].name;
-        EXPECT_EQ(table[row].id, id);
-    }
-    EXPECT_EQ(idOf("QX2 Q Replace 1/24"), 2024);
-}
-
-TEST(FunctionTable, LookupFindsOnlyNumbersThatHaveARow)
-{
     for (std::int64_t missing : {80, 127, 128, 2000, 2104, 16383, -2})
         EXPECT_FALSE(findFunction(missing).has_value()) << missing;
-    ASSERT_TRUE(findFunction(-1).has_value());
-    EXPECT_EQ(findFunction(-1)->name, " ");
-    ASSERT_TRUE(findFunction(2103).has_value());
-    EXPECT_EQ(findFunction(2103)->name, "QX2 1/2 Speed");
-    ASSERT_TRUE(findFunction(102).has_value());
-    EXPECT_EQ(findFunction(102)->name, "Shrink to 50%%");
 }
 
-std::vector<std::int64_t> ids(const std::vector<StringWithValue>& table)
+TEST(OptionTables, PickerRowsInOrderAndUnnamedValuesFindNothing)
 {
-    std::vector<std::int64_t> out;
-    for (const auto& row : table) out.push_back(row.id);
-    return out;
-}
-
-std::vector<std::string> names(const std::vector<StringWithValue>& table)
-{
-    std::vector<std::string> out;
-    for (const auto& row : table) out.push_back(row.name);
-    return out;
-}
-
-TEST(OptionTables, ButtonKindsAreTheCodeRangeStarts)
-{
-    EXPECT_EQ(ids(midiButtonTypes()), (std::vector<std::int64_t>{0, 128, 256}));
-    EXPECT_EQ(names(midiButtonTypes()), (std::vector<std::string>{"PgmChange", "CC", "Note"}));
-}
-
-TEST(OptionTables, SettingsOptionsInPickerOrder)
-{
-    EXPECT_EQ(names(brightnessOptions()), (std::vector<std::string>{"High", "Medium", "Low"}));
-    EXPECT_EQ(ids(brightnessOptions()), (std::vector<std::int64_t>{0, 3, 7}));
-    EXPECT_EQ(findOption(brightnessOptions(), 3)->name, "Medium");
+    const auto listed = [](const std::vector<StringWithValue>& table) {
+        std::string out;  // "High=0 Medium=3 Low=7"
+        for (const auto& row : table) out += (out.empty() ? "" : " ") + row.name + "=" + std::to_string(row.id);
+        return out;
+    };
+    EXPECT_EQ(listed(midiButtonTypes()), "PgmChange=0 CC=128 Note=256");
+    EXPECT_EQ(listed(brightnessOptions()), "High=0 Medium=3 Low=7");
+    EXPECT_EQ(listed(displayModeOptions()), "Original=0 New=1");
+    EXPECT_EQ(listed(midiInClockOptions()), "Allow=0 Ignore=1");
+    EXPECT_EQ(listed(midiOutClockOptions()), "Off=0 On=1");
+    EXPECT_EQ(listed(noiseGateOptions()), "Off=0 9=9 10=10 11=11 12=12");
     EXPECT_FALSE(findOption(brightnessOptions(), 1).has_value());
-
-    EXPECT_EQ(names(displayModeOptions()), (std::vector<std::string>{"Original", "New"}));
-    EXPECT_EQ(ids(displayModeOptions()), (std::vector<std::int64_t>{0, 1}));
-    EXPECT_EQ(names(midiInClockOptions()), (std::vector<std::string>{"Allow", "Ignore"}));
-    EXPECT_EQ(ids(midiInClockOptions()), (std::vector<std::int64_t>{0, 1}));
-    EXPECT_EQ(names(midiOutClockOptions()), (std::vector<std::string>{"Off", "On"}));
-    EXPECT_EQ(ids(midiOutClockOptions()), (std::vector<std::int64_t>{0, 1}));
-    EXPECT_EQ(names(noiseGateOptions()), (std::vector<std::string>{"Off", "9", "10", "11", "12"}));
-    EXPECT_EQ(ids(noiseGateOptions()), (std::vector<std::int64_t>{0, 9, 10, 11, 12}));
-
-    // A value reported by the looper that no option names shows as no choice.
     EXPECT_FALSE(findOption(midiInClockOptions(), 4).has_value());
 }
 

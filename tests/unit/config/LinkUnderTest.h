@@ -1,52 +1,54 @@
 #pragma once
-// A link controller with no worker thread and no network: the test feeds it
-// the looper's messages, runs the UI-thread hand-offs by hand, and reads what
-// was queued for the looper or sent straight to the MIDI destinations.
-#include <memory>
-#include <vector>
+// The link controller with no worker thread and no network, with the models of
+// the three settings tabs attached. A test feeds it the looper's replies (made
+// by the simulated looper's reply builders), runs the UI-thread hand-offs by
+// hand, and reads what was queued for the looper.
+#include <gtest/gtest.h>
 
-#include "common/MainQueue.h"
+#include <memory>
+
+#include "config/SettingsTicks.h"
 #include "midi/QXInterface.h"
+#include "sim/LooperReplies.h"
 #include "support/FakeMidiEndpoints.h"
+#include "support/Hex.h"
 
 namespace qx::test {
 
-class LinkUnderTest {
-public:
+using Slots = sim::FunctionSlots;
+
+class LinkUnderTest : public ::testing::Test {
+protected:
     LinkUnderTest()
     {
-        auto endpoints = std::make_unique<FakeMidiEndpoints>();
-        endpoints_ = endpoints.get();
-        link = std::make_unique<QXInterface>(mainQueue, std::move(endpoints));
+        link.qxMiscConfig = settings;
+        link.qxMIDIButtons = buttons;
+        link.attachEffectsModels(bank1, bank2);
+        link.attachResponseQueue(&responses);
     }
-
     // One message from the looper, decoded on this thread, then the hand-offs
     // it posted run as the UI thread would run them.
     void receive(const Bytes& message)
     {
-        link->handleSysEx(message);
-        mainQueue.drain();
+        link.handleSysEx(message);
+        ui.drain();
     }
     // Everything waiting in the command queue, oldest first.
-    std::vector<Bytes> takeQueued()
+    std::vector<Bytes> queued()
     {
         std::vector<Bytes> out;
-        for (Bytes m = link->cmdQueue.dequeue(); !m.empty(); m = link->cmdQueue.dequeue()) out.push_back(m);
+        for (Bytes m = link.cmdQueue.dequeue(); !m.empty(); m = link.cmdQueue.dequeue()) out.push_back(m);
         return out;
     }
-    // What went straight to the MIDI destinations (the effects write).
-    std::vector<Bytes> takeSent()
-    {
-        auto sent = endpoints_->messages();
-        endpoints_->clear();
-        return sent;
-    }
 
-    ManualMainQueue mainQueue;
-    std::unique_ptr<QXInterface> link;
-
-private:
-    FakeMidiEndpoints* endpoints_ = nullptr;
+    ManualMainQueue ui;
+    QXCommandQueue responses;  // what the saved-configuration transfer is handed
+    FakeMidiEndpoints* endpoints = new FakeMidiEndpoints;  // owned by the link
+    QXInterface link{ui, std::unique_ptr<MidiEndpoints>(endpoints)};
+    std::shared_ptr<MiscConfigModel> settings = std::make_shared<MiscConfigModel>(link.cmdQueue, defaultMiscConfig());
+    std::shared_ptr<MIDIButtonConfig> buttons = std::make_shared<MIDIButtonConfig>(link.cmdQueue);
+    std::shared_ptr<QX2Effects> bank1 = std::make_shared<QX2Effects>();
+    std::shared_ptr<QX2Effects> bank2 = std::make_shared<QX2Effects>();
 };
 
 }  // namespace qx::test
