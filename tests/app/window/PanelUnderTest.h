@@ -1,97 +1,90 @@
 #pragma once
-// The whole window over a link controller whose worker never starts: MIDI
-// goes through a test double, the UI-thread hand-offs run when the test
-// drains them, and file dialogs and configuration commands answer from lists.
-#include <deque>
-#include <memory>
-#include <optional>
-#include <string>
-#include <vector>
+// The whole window over a link whose worker never starts: MIDI goes through a
+// test double, the UI-thread hand-offs run when the test drains them, and file
+// dialogs and configuration commands answer from lists. The looper's messages
+// come from the simulated looper's reply builders.
+//
+// Include this before any Qt header: the simulator's headers use `slots` as a
+// name, which Qt defines as a macro.
+#include "sim/LooperReplies.h"
 
-#include "app/ConfigurationCommands.h"
-#include "app/FileDialogs.h"
+#include <deque>
+
+#include <QtTest>
+#include <QtWidgets>
+
+#include "app/ContentView.h"
+#include "app/LogView.h"
+#include "app/MIDIButtonView.h"
 #include "app/MainWindow.h"
-#include "common/MainQueue.h"
+#include "app/MiscConfigView.h"
+#include "app/OptionPicker.h"
+#include "app/PanelStatusBar.h"
+#include "app/QX2EffectsView.h"
+#include "app/TrackGrid.h"
 #include "midi/QXInterface.h"
 #include "support/FakeMidiEndpoints.h"
+#include "support/Hex.h"
 
 namespace qx::apptest {
 
-class ScriptedFileDialogs final : public app::FileDialogs {
-public:
-    struct Request {
-        std::string title;
-        std::optional<std::string> proposedName;  // save dialogs only
-    };
-    std::optional<std::string> chooseFileToOpen(const std::string& title) override
-    {
-        requests.push_back({title, std::nullopt});
-        return nextAnswer();
-    }
-    std::optional<std::string> chooseFileToSave(const std::string& title, const std::string& proposedName) override
-    {
-        requests.push_back({title, proposedName});
-        return nextAnswer();
-    }
-    // Queued answers; nothing queued means the user cancels.
-    std::deque<std::optional<std::string>> answers;
-    std::vector<Request> requests;
+using test::hex;
 
-private:
-    std::optional<std::string> nextAnswer()
-    {
-        if (answers.empty()) return std::nullopt;
-        auto answer = answers.front();
-        answers.pop_front();
-        return answer;
-    }
-};
-
-class RecordingConfigurationCommands final : public app::ConfigurationCommands {
+// Stands in for the user at the file dialogs and for the configuration
+// transfer: each dialog answers with the next queued path (none queued: the
+// user cancels), and every dialog and command is written down in order.
+class ScriptedDialogsAndCommands final : public app::FileDialogs, public app::ConfigurationCommands {
 public:
-    std::optional<std::string> saveConfiguration(const std::string& path) override
+    std::optional<std::string> chooseFileToOpen(const std::string&) override { return answer("open dialog"); }
+    std::optional<std::string> chooseFileToSave(const std::string&, const std::string& name) override
     {
-        saved.push_back(path);
-        return refusal;
+        return answer("save dialog " + name);
     }
+    std::optional<std::string> saveConfiguration(const std::string& path) override { return record("save " + path); }
     std::optional<std::string> restoreConfiguration(const std::string& path) override
     {
-        restored.push_back(path);
-        return refusal;
+        return record("restore " + path);
     }
     void setOutcomeHandler(OutcomeHandler handler) override { outcome = std::move(handler); }
 
-    std::vector<std::string> saved;
-    std::vector<std::string> restored;
-    std::optional<std::string> refusal;  // what the next command answers
-    OutcomeHandler outcome;               // how the transfer tells its end
+    std::deque<std::string> answers;
+    std::vector<std::string> events;
+    std::optional<std::string> refusal;  // what every command answers
+    OutcomeHandler outcome;              // how a transfer tells its end
+
+private:
+    std::optional<std::string> answer(std::string dialog)
+    {
+        events.push_back(std::move(dialog));
+        if (answers.empty()) return std::nullopt;
+        std::string path = answers.front();
+        answers.pop_front();
+        return path;
+    }
+    std::optional<std::string> record(std::string command)
+    {
+        events.push_back(std::move(command));
+        return refusal;
+    }
 };
 
-class PanelUnderTest {
-public:
+// Members are destroyed window first, queue last.
+struct PanelUnderTest {
     PanelUnderTest()
     {
         auto endpoints = std::make_unique<test::FakeMidiEndpoints>();
         midi = endpoints.get();
         link = std::make_unique<QXInterface>(ui, std::move(endpoints));
-        window = std::make_unique<app::MainWindow>(*link, dialogs, configuration);
+        window = std::make_unique<app::MainWindow>(*link, script, script);
     }
-    ~PanelUnderTest()
-    {
-        window.reset();
-        link.reset();
-    }
-
-    // One message from the looper over MIDI, then the hand-offs it caused run
-    // as the UI thread runs them.
+    // One message from the looper, then the hand-offs it caused.
     void receive(const Bytes& message)
     {
         midi->deliver(message);
         ui.drain();
     }
-    // As after the polling cycle heard the looper answer on MIDI.
     void looperAnswersOnMidi() { link->midiPolling.store(true); }
-    // Everything waiting for the looper in the command queue, oldest first.
+    // Everything waiting for the looper, oldest first.
     std::vector<Bytes> takeQueued()
     {
         std::vector<Bytes> out;
@@ -102,9 +95,24 @@ public:
     ManualMainQueue ui;
     test::FakeMidiEndpoints* midi = nullptr;
     std::unique_ptr<QXInterface> link;
-    ScriptedFileDialogs dialogs;
-    RecordingConfigurationCommands configuration;
+    ScriptedDialogsAndCommands script;
     std::unique_ptr<app::MainWindow> window;
 };
+
+// A status report for tracks 1 to 4; selected is 1-based, 0 for none.
+inline Bytes statusReport(int selected, const std::vector<sim::SimTrack>& tracks)
+{
+    return sim::reply::statusReport(4, selected, tracks);
+}
+
+// What a choice from the pop-up does: the row changes and activated fires.
+inline bool userPicks(QComboBox* picker, const QString& text)
+{
+    const int index = picker->findText(text);
+    if (index < 0) return false;
+    picker->setCurrentIndex(index);
+    emit picker->activated(index);
+    return true;
+}
 
 }  // namespace qx::apptest
