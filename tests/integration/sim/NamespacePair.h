@@ -19,19 +19,15 @@ public:
     {
         const std::string p = "qsp" + std::to_string(getpid()), l = "qsl" + std::to_string(getpid());
         const std::string inPanel = " && ip -n " + panelSide_, inLooper = " && ip -n " + looperSide_;
-        created_ = run("ip netns add " + panelSide_);
         // The veth pair is made in the first namespace and moved straight into
         // the second: it never exists outside them.
-        ok_ = created_ && run("ip netns add " + looperSide_ + inPanel + " link add " + p + " type veth peer name " + l +
-                              " netns " + looperSide_ + inPanel + " addr add 10.77.0.1/24 dev " + p + inLooper +
-                              " addr add 10.77.0.2/24 dev " + l + inPanel + " link set lo up" + inLooper +
-                              " link set lo up" + inPanel + " link set " + p + " up" + inLooper + " link set " + l + " up");
+        ok_ = run("ip netns add " + panelSide_ + " && ip netns add " + looperSide_ + inPanel + " link add " + p +
+                  " type veth peer name " + l + " netns " + looperSide_ + inPanel + " addr add 10.77.0.1/24 dev " + p +
+                  inLooper + " addr add 10.77.0.2/24 dev " + l + inPanel + " link set lo up" + inLooper +
+                  " link set lo up" + inPanel + " link set " + p + " up" + inLooper + " link set " + l + " up");
     }
-    ~NamespacePair()
-    {
-        run("ip netns del " + looperSide_);
-        if (created_) run("ip netns del " + panelSide_);
-    }
+    // Either may be missing when setting up failed part way.
+    ~NamespacePair() { run("ip netns del " + looperSide_ + "; ip netns del " + panelSide_); }
     NamespacePair(const NamespacePair&) = delete;
     NamespacePair& operator=(const NamespacePair&) = delete;
 
@@ -60,7 +56,6 @@ private:
     std::string panelSide_;
     std::string looperSide_;
     bool ok_ = false;
-    bool created_ = false;
 };
 
 }  // namespace qx::sim::test

@@ -2,26 +2,23 @@
 // A looper on a hand-moved clock, and helpers to check its replies.
 #include <gtest/gtest.h>
 
-#include <memory>
-#include <string>
-#include <vector>
-
 #include "sim/LooperEngine.h"
 #include "support/Hex.h"
 
 namespace qx::sim::test {
 
+using namespace std::chrono_literals;
 using qx::test::hex;
+constexpr Transport Midi = Transport::Midi, Udp = Transport::Udp;
 
-struct HandClock {
-    std::shared_ptr<ManualSimClock> clock = std::make_shared<ManualSimClock>();
-};
-
-// A looper whose tracks move only when the test moves its clock (the clock
-// is made first, as the first base).
-struct ClockedLooper : HandClock, LooperEngine {
-    explicit ClockedLooper(EngineOptions options = {}) : LooperEngine((options.clock = clock, options)) {}
+// A looper whose tracks move only when the test moves its clock: the engine
+// is given the hand-moved clock, and the test keeps it too.
+struct ClockedLooper : LooperEngine {
+    explicit ClockedLooper(EngineOptions options = {},
+                           std::shared_ptr<ManualSimClock> hand = std::make_shared<ManualSimClock>())
+        : LooperEngine((options.clock = hand, options)), clock(std::move(hand)) {}
     void advanceSeconds(double s) { clock->advance(Nanos(static_cast<std::int64_t>(s * 1e9))); }
+    const std::shared_ptr<ManualSimClock> clock;
 };
 
 // Options or faults as made by default, with one member changed.

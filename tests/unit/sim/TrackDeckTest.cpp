@@ -4,18 +4,16 @@
 
 #include "sim/TrackDeck.h"
 
-namespace qx::sim {
-namespace {
+namespace qx::sim::test {
 
-Nanos seconds(double s) { return Nanos(static_cast<std::int64_t>(s * 1e9)); }
+static Nanos seconds(double s) { return Nanos(static_cast<std::int64_t>(s * 1e9)); }
 
 // State, length and position of one track.
-std::tuple<TrackState, std::int64_t, std::int64_t> play(const SimTrack& t) { return {t.state, t.length, t.position}; }
+static auto play(const SimTrack& t) { return std::tuple(t.state, t.length, t.position); }
 
 TEST(TrackDeck, PlayingTracksWrapRecordingsGrowAndCloseStoppedTracksStay)
 {
-    EXPECT_EQ(samplesAt(Nanos(20'833)), 0);
-    EXPECT_EQ(samplesAt(Nanos(20'834)), 1);
+    EXPECT_EQ(std::pair(samplesAt(Nanos(20'833)), samplesAt(Nanos(20'834))), std::pair(0L, 1L));
     const std::int64_t year = 365LL * 24 * 3600;  // its nanoseconds times 48000 overflow 64 bits
     EXPECT_EQ(samplesAt(seconds(static_cast<double>(year))), year * 48000);
 
@@ -41,5 +39,4 @@ TEST(TrackDeck, PlayingTracksWrapRecordingsGrowAndCloseStoppedTracksStay)
     EXPECT_EQ(std::tuple(t[0].level, t[0].pan, t[0].feedback), std::tuple(127, 127, 127)) << "SysEx data bytes";
 }
 
-}  // namespace
-}  // namespace qx::sim
+}  // namespace qx::sim::test

@@ -3,54 +3,46 @@
 #include "midi/Messages.h"
 #include "SimTestSupport.h"
 
-namespace qx::sim {
-namespace {
-
-using test::hex;
-using test::text;
-constexpr Transport Midi = Transport::Midi, Udp = Transport::Udp;
+namespace qx::sim::test {
 
 // Slice `number` (from 1) of a file: 00 03, the number in two bytes, then its 512 bytes or fewer.
-Bytes slice(int number, const Bytes& file)
+static Bytes slice(int number, const Bytes& file)
 {
     const auto from = std::min<std::size_t>(file.size(), (number - 1) * 512u), to = std::min(file.size(), from + 512);
     Bytes d(4 + to - from);
     d[1] = 0x03;
     d[2] = static_cast<std::uint8_t>(number >> 8);
     d[3] = static_cast<std::uint8_t>(number & 0xFF);
-    std::copy(file.begin() + static_cast<std::ptrdiff_t>(from), file.begin() + static_cast<std::ptrdiff_t>(to), d.begin() + 4);
+    std::copy(file.data() + from, file.data() + to, d.begin() + 4);
     return d;
 }
 
 TEST(Upgrade, MessagesThatAreNoRequestBecomeTheMidiImageUpToTheLargestFile)
 {
-    test::ClockedLooper looper;
-    test::expectExchanges(looper, {
+    ClockedLooper looper;
+    expectExchanges(looper, {
         {Midi, hex("F0 00 02 33 40 01 02 03 F7"), {}},
         {Midi, hex("F0 00 02 33 02 00 F7"), {}},  // a status request with a payload
         {Midi, hex("F0 7E 00 06 01 F7"), {}},     // not the looper's
         {Midi, hex("F0 00 02 33 40 01"), {}},     // not a whole message: dropped
     });
     EXPECT_EQ(looper.receiveMidi(msg::statusRequest()).size(), 1u) << "requests in between are answered, not stored";
-    const UpgradeImage image = looper.upgradeImage();
-    EXPECT_EQ(image.bytes, hex("F0 00 02 33 40 01 02 03 F7 F0 00 02 33 02 00 F7 F0 7E 00 06 01 F7"));
-    EXPECT_TRUE(image.via == "midi" && !image.complete) << "the MIDI form has no end marker";
-    Bytes big(300'000, 0x11);
-    big.front() = 0xF0;
-    big.back() = 0xF7;
+    EXPECT_EQ(looper.upgradeImage().bytes, hex("F0 00 02 33 40 01 02 03 F7 F0 00 02 33 02 00 F7 F0 7E 00 06 01 F7"));
+    EXPECT_TRUE(looper.upgradeImage().via == "midi" && !looper.upgradeImage().complete) << "the MIDI form has no end";
+    const Bytes big = [] { Bytes b(300'000, 0x11); b.front() = 0xF0; b.back() = 0xF7; return b; }();  // one message
     for (int i = 0; i < 4; ++i) looper.receiveMidi(big);
     EXPECT_EQ(looper.upgradeImage().bytes.size(), 1'000'000u);
 }
 
 TEST(Upgrade, NetworkSlicesAreAcknowledgedInOrderDuplicatesAgainAndTheRestRefused)
 {
-    test::ClockedLooper looper;
-    for (const char* size : {"-1", "12x", "1000001", "", "0"})  // 0: nothing to ask for
-        EXPECT_TRUE(looper.receiveDatagram(text("<command>upgrade " + std::string(size) + "</command>")).empty()) << size;
+    ClockedLooper looper;
+    for (const std::string size : {"-1", "12x", "1000001", "", "0"})  // 0: nothing to ask for
+        EXPECT_TRUE(looper.receiveDatagram(text("<command>upgrade " + size + "</command>")).empty()) << size;
     Bytes file(300 * 512 - 12);  // the last of 300 slices is short; numbers past 255 use the high byte
     for (std::size_t i = 0; i < file.size(); ++i) file[i] = static_cast<std::uint8_t>(i * 7 + i / 512);
     const Bytes announcement = text("<command>upgrade " + std::to_string(file.size()) + "</command>");
-    test::expectExchanges(looper, {
+    expectExchanges(looper, {
         {Udp, announcement, {hex("00 01")}},
         {Udp, slice(0, file), {}},  // there is no slice 0
         {Udp, slice(1, file), {hex("00 04 00 01")}},
@@ -59,14 +51,15 @@ TEST(Upgrade, NetworkSlicesAreAcknowledgedInOrderDuplicatesAgainAndTheRestRefuse
     });
     for (int n = 2; n < 300; ++n) looper.receiveDatagram(slice(n, file));
     EXPECT_FALSE(looper.upgradeImage().complete);
-    test::expectExchanges(looper, {{Udp, slice(300, file), {hex("00 04 01 2C")}}, {Udp, slice(299, file), {hex("00 04 01 2B")}},
-                                   {Udp, slice(301, file), {}}});
+    expectExchanges(looper, {{Udp, slice(300, file), {hex("00 04 01 2C")}},
+                             {Udp, slice(299, file), {hex("00 04 01 2B")}},  // a late duplicate
+                             {Udp, slice(301, file), {}}});
     const UpgradeImage image = looper.upgradeImage();
     EXPECT_TRUE(image.complete && image.via == "udp" && image.announced == std::ssize(file));
     EXPECT_EQ(image.bytes, file) << "late duplicates change nothing";
-    test::expectExchanges(looper, {{Udp, text("<command>upgrade 3</command>"), {hex("00 01")}},  // a fresh image
-                                   {Udp, hex("00 03 00 02 0E"), {}},
-                                   {Udp, hex("00 03 00 01 0A 0B 0C 0D"), {hex("00 04 00 01")}}});
+    expectExchanges(looper, {{Udp, text("<command>upgrade 3</command>"), {hex("00 01")}},  // a fresh image
+                             {Udp, hex("00 03 00 02 0E"), {}},
+                             {Udp, hex("00 03 00 01 0A 0B 0C 0D"), {hex("00 04 00 01")}}});
     EXPECT_EQ(looper.upgradeImage().bytes, hex("0A 0B 0C")) << "nothing past the announced size";
     looper.receiveMidi(hex("F0 05 F7"));
     EXPECT_EQ(looper.upgradeImage().bytes, hex("F0 05 F7")) << "a MIDI firmware message starts a MIDI image";
@@ -74,16 +67,16 @@ TEST(Upgrade, NetworkSlicesAreAcknowledgedInOrderDuplicatesAgainAndTheRestRefuse
 
 TEST(Upgrade, AcknowledgementsLostDoubledOrTurnedIntoARestartOnce)
 {
-    test::ClockedLooper looper;
-    looper.setFaults(test::with(&Faults::dropAcks, 1.0));
-    test::expectExchanges(looper, {{Udp, text("<command>upgrade 1026</command>"), {hex("00 01")}},  // not an acknowledgement
-                                   {Udp, hex("00 03 00 01 01 02"), {}}});
-    looper.setFaults(test::with(&Faults::dupAcks, 1.0));
-    test::expectExchanges(looper, {{Udp, hex("00 03 00 01 01 02"), {hex("00 04 00 01"), hex("00 04 00 01")}},
-                                   {Udp, text("<query>id</query>"), {text("<id>QX Looper Sim</id>")}}});
-    looper.setFaults(test::with(&Faults::restartUpgradeAfter, 2));
+    ClockedLooper looper;
+    looper.setFaults(with(&Faults::dropAcks, 1.0));
+    expectExchanges(looper, {{Udp, text("<command>upgrade 1026</command>"), {hex("00 01")}},  // not an acknowledgement
+                             {Udp, hex("00 03 00 01 01 02"), {}}});
+    looper.setFaults(with(&Faults::dupAcks, 1.0));
+    expectExchanges(looper, {{Udp, hex("00 03 00 01 01 02"), {hex("00 04 00 01"), hex("00 04 00 01")}},
+                             {Udp, text("<query>id</query>"), {text("<id>QX Looper Sim</id>")}}});
+    looper.setFaults(with(&Faults::restartUpgradeAfter, 2));
     const Bytes file(1026, 0x5A);
-    test::expectExchanges(looper, {
+    expectExchanges(looper, {
         {Udp, slice(2, file), {hex("00 01")}},  // stored, then asked for from the start
         {Udp, slice(2, file), {}},
         {Udp, slice(1, file), {hex("00 04 00 01")}},
@@ -94,5 +87,4 @@ TEST(Upgrade, AcknowledgementsLostDoubledOrTurnedIntoARestartOnce)
     EXPECT_EQ(looper.upgradeImage().bytes, file);
 }
 
-}  // namespace
-}  // namespace qx::sim
+}  // namespace qx::sim::test
