@@ -25,6 +25,9 @@ class LooperProcess {
 public:
     explicit LooperProcess(std::vector<std::string> argv)
     {
+        // A command written to a looper that has just vanished must fail with
+        // EPIPE, not end the test program with SIGPIPE.
+        ::signal(SIGPIPE, SIG_IGN);
         // Built before the fork: the child only duplicates descriptors and execs.
         std::vector<char*> args;
         for (auto& a : argv) args.push_back(a.data());
@@ -40,6 +43,7 @@ public:
         if (pid_ == 0) {
             ::dup2(in[0], STDIN_FILENO);
             ::dup2(out[1], STDOUT_FILENO);
+            ::signal(SIGPIPE, SIG_DFL);  // an ignored signal would stay ignored across exec
             ::execvp(args[0], args.data());
             ::_exit(127);
         }
