@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "common/MainQueue.h"
-#include "midi/Messages.h"
 #include "midi/MidiPollCycle.h"
 #include "midi/QXInterface.h"
 #include "support/ConsoleCapture.h"
@@ -15,14 +14,7 @@ namespace {
 
 const Bytes kStatus = hex("F0 00 02 33 02 F7");
 const Bytes kLog = hex("F0 00 02 33 03 F7");
-
-Bytes statusReport()
-{
-    Bytes m = hex("F0 00 02 33 02 04 01");
-    m.resize(63, 0);
-    m.push_back(0xF7);
-    return m;
-}
+const Bytes kCommand = hex("F0 00 02 33 05 01 F7");
 
 // What one step sent, and the pause it asked for.
 struct Step {
@@ -45,16 +37,25 @@ protected:
     // requests have a case of their own.
     void SetUp() override { link.firstContact.store(false); }
 
+    // One step; every message goes to each destination in turn, and a status
+    // request is answered with a status report while the looper answers.
     Step step()
     {
         endpoints->clear();
-        const double pause = cycle.step().count();
-        Step s{{}, pause};
-        for (const auto& sent : endpoints->sent())
-            if (sent.destination == "first") s.sent.push_back(sent.message);
+        Step s{{}, cycle.step().count()};
+        const auto sent = endpoints->sent();
+        EXPECT_EQ(sent.size() % 2, 0u);
+        for (std::size_t i = 0; i + 1 < sent.size(); i += 2) {
+            EXPECT_EQ(sent[i].destination + "," + sent[i + 1].destination, "first,second");
+            EXPECT_EQ(sent[i].message, sent[i + 1].message);
+            s.sent.push_back(sent[i].message);
+        }
+        Bytes report = hex("F0 00 02 33 02 04 01");
+        report.resize(63, 0);
+        report.push_back(0xF7);
         if (looperAnswers)
             for (const auto& m : s.sent)
-                if (m == kStatus) link.handleSysEx(statusReport());
+                if (m == kStatus) link.handleSysEx(report);
         return s;
     }
     void reachPolling()
@@ -69,16 +70,12 @@ TEST_F(PollCycle, AnsweringLooperIsPolledFiveStatusToOneLog)
     Step first = step();
     EXPECT_EQ(first.sent, std::vector<Bytes>{kStatus});
     EXPECT_DOUBLE_EQ(first.pause, 0.1);
-
-    std::vector<Bytes> pattern;
     for (int i = 0; i < 12; ++i) {
         Step s = step();
         EXPECT_DOUBLE_EQ(s.pause, 0.07);
-        ASSERT_EQ(s.sent.size(), 1u);
-        pattern.push_back(s.sent[0]);
+        EXPECT_EQ(s.sent, std::vector<Bytes>{i % 6 == 5 ? kLog : kStatus}) << "cycle " << i;
     }
     EXPECT_EQ(console.lines(), std::vector<std::string>{"\"Polling MIDI\""});
-    for (int i = 0; i < 12; ++i) EXPECT_EQ(pattern[i], i % 6 == 5 ? kLog : kStatus) << "cycle " << i;
 }
 
 TEST_F(PollCycle, FirstContactAsksForTheConfigurationBeforePolling)
@@ -87,17 +84,8 @@ TEST_F(PollCycle, FirstContactAsksForTheConfigurationBeforePolling)
     step();
     std::vector<Bytes> sent;
     for (int i = 0; i < 5; ++i) sent.push_back(step().sent.at(0));
-    EXPECT_EQ(sent, (std::vector<Bytes>{msg::effectsRequest(), msg::informationRequest(),
-                                        msg::settingsSliceRequest(0), msg::settingsSliceRequest(72), kStatus}));
-}
-
-TEST_F(PollCycle, EveryMessageGoesToEachDestinationInOrder)
-{
-    cycle.step();
-    const auto sent = endpoints->sent();
-    ASSERT_EQ(sent.size(), 2u);
-    EXPECT_EQ(sent[0].destination, "first");
-    EXPECT_EQ(sent[1].destination, "second");
+    EXPECT_EQ(sent, (std::vector<Bytes>{hex("F0 00 02 33 09 F7"), hex("F0 00 02 33 16 F7"), hex("F0 00 02 33 14 00 F7"),
+                                        hex("F0 00 02 33 14 48 F7"), kStatus}));
 }
 
 TEST_F(PollCycle, SilentLooperHandsTheLinkToTheNetworkAfterFiveRequests)
@@ -134,50 +122,36 @@ TEST_F(PollCycle, LooperFallingSilentEndsPollingAfterTenRequests)
     EXPECT_EQ(cycle.phase(), MidiPollCycle::Phase::search);
 }
 
-TEST_F(PollCycle, QueuedCommandsGoFirstInOrder)
-{
-    reachPolling();
-    const Bytes a = hex("F0 00 02 33 05 01 F7"), b = hex("F0 00 02 33 06 09 F7"), c = hex("F0 00 02 33 07 03 F7");
-    link.cmdQueue.enqueue(a);
-    link.cmdQueue.enqueue(b);
-    link.cmdQueue.enqueue(c);
-    const std::int64_t tries = link.pollTries.load();
-    EXPECT_EQ(step().sent, std::vector<Bytes>{a});
-    EXPECT_EQ(step().sent, std::vector<Bytes>{b});
-    EXPECT_EQ(step().sent, std::vector<Bytes>{c});
-    EXPECT_EQ(link.pollTries.load(), tries) << "commands do not count as status requests";
-    EXPECT_EQ(step().sent, std::vector<Bytes>{kStatus});
-}
-
-TEST_F(PollCycle, EffectsRequestThenWriteThenCommands)
+TEST_F(PollCycle, EffectsRequestThenWriteThenQueuedCommandsInOrderThenPolling)
 {
     auto bank1 = std::make_shared<QX2Effects>();
-    auto bank2 = std::make_shared<QX2Effects>();
     bank1->effects[0].setEffectNum(200);
-    link.attachEffectsModels(bank1, bank2);
+    link.attachEffectsModels(bank1, std::make_shared<QX2Effects>());
     reachPolling();
-    link.cmdQueue.enqueue(hex("F0 00 02 33 05 01 F7"));
+    const std::vector<Bytes> commands = {kCommand, hex("F0 00 02 33 06 09 F7"), hex("F0 00 02 33 07 03 F7")};
+    for (const Bytes& c : commands) link.cmdQueue.enqueue(c);
     link.requestEffectsWrite();
     link.requestEffectsRead();
-    EXPECT_EQ(step().sent, std::vector<Bytes>{msg::effectsRequest()});
+    const std::int64_t tries = link.pollTries.load();
+    EXPECT_EQ(step().sent, std::vector<Bytes>{hex("F0 00 02 33 09 F7")});
     const auto write = step().sent;
     ASSERT_EQ(write.size(), 1u);
-    EXPECT_EQ(write[0][4], 0x0A);
-    EXPECT_EQ(write[0][6], 0x01);
-    EXPECT_EQ(write[0][7], 0x48);
-    EXPECT_EQ(step().sent, std::vector<Bytes>{hex("F0 00 02 33 05 01 F7")});
+    EXPECT_EQ(Bytes(write[0].begin(), write[0].begin() + 8), hex("F0 00 02 33 0A 08 01 48"));
+    for (const Bytes& c : commands) EXPECT_EQ(step().sent, std::vector<Bytes>{c});
+    EXPECT_EQ(link.pollTries.load(), tries) << "only status requests count as unanswered";
+    EXPECT_EQ(step().sent, std::vector<Bytes>{kStatus});
 }
 
 TEST_F(PollCycle, UpgradeMessagesReplaceAllPollingAndFreezeTheSilenceCount)
 {
     reachPolling();
-    Bytes file = hex("F0 01 02 F7");
     Bytes second(200, 0x11);
     second.front() = 0xF0;
     second.back() = 0xF7;
+    Bytes file = hex("F0 01 02 F7");
     file.insert(file.end(), second.begin(), second.end());
     link.upgrade().load(file);
-    link.cmdQueue.enqueue(hex("F0 00 02 33 05 01 F7"));
+    link.cmdQueue.enqueue(kCommand);
     const std::int64_t tries = link.pollTries.load();
 
     EXPECT_EQ(step().sent, std::vector<Bytes>{hex("F0 01 02 F7")});
@@ -185,7 +159,7 @@ TEST_F(PollCycle, UpgradeMessagesReplaceAllPollingAndFreezeTheSilenceCount)
     EXPECT_TRUE(step().sent.empty()) << "the cycle after the last message ends the upgrade";
     EXPECT_FALSE(link.upgrade().inProgress());
     EXPECT_EQ(link.pollTries.load(), tries);
-    EXPECT_EQ(step().sent, std::vector<Bytes>{hex("F0 00 02 33 05 01 F7")});
+    EXPECT_EQ(step().sent, std::vector<Bytes>{kCommand});
 }
 
 }  // namespace qx

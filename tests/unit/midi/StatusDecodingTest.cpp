@@ -52,72 +52,46 @@ protected:
 
 TEST_F(Decoding, StatusReportFillsTheTracks)
 {
+    const Bytes track1 = hex("00 00 F6 00 00 00 00 00 00 00 00 00 00 00");
     const Bytes track2 = hex("04 06 40 10 00 6E 05 00 00 10 00 00 00 00");
-    link.handleSysEx(statusReport(4, 2, {Bytes(14, 0), track2}));
+    link.handleSysEx(statusReport(4, 2, {track1, track2}));
     ui.drain();
-
     const auto records = link.tracksSnapshot();
     ASSERT_EQ(records.size(), 4u);
-    EXPECT_EQ(records[1].status, 4);
-    EXPECT_EQ(records[1].level, -6);
-    EXPECT_EQ(records[1].pan, 64);
-    EXPECT_EQ(records[1].feedback, 16);
-    EXPECT_EQ(records[1].length, 96000);
-    EXPECT_EQ(records[1].position, 16);
-    EXPECT_EQ(link.ntracks.load(), 4);
-    EXPECT_EQ(link.selectedTrack.load(), 2);
-
-    const TrackStatus& shown = tracks->tracks()[1];
-    EXPECT_EQ(shown.status, "playing");
-    EXPECT_EQ(shown.volume, "-6");
-    EXPECT_EQ(shown.length, "2.0");
-    EXPECT_EQ(shown.position, "0.0");
-    EXPECT_EQ(shown.color, TrackColor::green);
-    EXPECT_EQ(shown.trackNumColor, TrackColor::blue);
-}
-
-TEST_F(Decoding, SelectedTrackAndHighPanByte)
-{
-    link.handleSysEx(statusReport(4, 3, {hex("00 00 F6 00 00 00 00 00 00 00 00 00 00 00")}));
-    auto records = link.tracksSnapshot();
-    EXPECT_EQ(records[0].pan, 9) << "pan bytes of 0x80 and above are inverted";
-    for (std::size_t t = 0; t < 4; ++t) EXPECT_EQ(records[t].selected, t == 2);
+    EXPECT_EQ(records[1], (QXStatusStruct{.length = 96000, .position = 16, .status = 4, .level = -6, .pan = 64,
+                                          .feedback = 16, .selected = true}));
+    EXPECT_EQ(records[0], QXStatusStruct{.pan = 9}) << "pan bytes of 0x80 and above are inverted";
+    for (std::size_t t : {2u, 3u}) EXPECT_EQ(records[t], QXStatusStruct{}) << t;
+    EXPECT_EQ(std::pair(link.ntracks.load(), link.selectedTrack.load()), std::pair(std::int64_t{4}, std::int64_t{2}));
+    EXPECT_EQ(tracks->tracks()[1].status, "playing");
 
     link.handleSysEx(statusReport(4, 0));
     for (const auto& r : link.tracksSnapshot()) EXPECT_FALSE(r.selected);
 }
 
-TEST_F(Decoding, FirstAnswerOnANewLinkRequestsTheConfiguration)
+// The first answer on a newly gained link, or one after four or more
+// unanswered requests, asks for the configuration; every answer ends the count.
+TEST_F(Decoding, ConfigurationIsRequestedOnFirstContactAndAfterSilence)
 {
-    link.pollTries.store(3);
-    link.handleSysEx(statusReport(4, 1));
-    EXPECT_TRUE(link.takeTriggers().poll);
-    EXPECT_EQ(queued().size(), 3u);
-    link.handleSysEx(statusReport(4, 1));
-    EXPECT_TRUE(queued().empty()) << "only the first answer asks";
-    link.firstContact.store(true);  // the link was lost and gained again
-    link.handleSysEx(statusReport(4, 1));
-    EXPECT_EQ(queued().size(), 3u);
-}
-
-TEST_F(Decoding, AnswerAfterSilenceRequestsTheConfigurationAgain)
-{
-    link.firstContact.store(false);  // polling for a while already
-    link.pollTries.store(5);
-    link.handleSysEx(statusReport(4, 1));
-    EXPECT_EQ(link.pollTries.load(), 0);
-    EXPECT_TRUE(link.takeTriggers().poll);
-    EXPECT_EQ(queued(), (std::vector<Bytes>{hex("F0 00 02 33 16 F7"), hex("F0 00 02 33 14 00 F7"),
-                                            hex("F0 00 02 33 14 48 F7")}));
-    EXPECT_EQ(console.lines(), std::vector<std::string>{"\"Requesting configuration\""});
-
-    console.clear();
-    link.pollTries.store(3);  // the first request after start-up answered at once
-    link.handleSysEx(statusReport(4, 1));
-    EXPECT_EQ(link.pollTries.load(), 0);
-    EXPECT_FALSE(link.takeTriggers().poll);
-    EXPECT_TRUE(queued().empty());
-    EXPECT_TRUE(console.lines().empty());
+    const std::vector<Bytes> requests = {hex("F0 00 02 33 16 F7"), hex("F0 00 02 33 14 00 F7"),
+                                         hex("F0 00 02 33 14 48 F7")};
+    const struct {
+        bool firstContact;
+        std::int64_t unanswered;
+        bool asks;
+    } rows[] = {{true, 3, true}, {false, 0, false}, {false, 3, false}, {false, 4, true}, {false, 5, true}};
+    for (const auto& row : rows) {
+        console.clear();
+        link.firstContact.store(row.firstContact);
+        link.pollTries.store(row.unanswered);
+        link.handleSysEx(statusReport(4, 1));
+        EXPECT_EQ(link.pollTries.load(), 0);
+        EXPECT_FALSE(link.firstContact.load());
+        EXPECT_EQ(link.takeTriggers().poll, row.asks) << "the effects request";
+        EXPECT_EQ(queued(), row.asks ? requests : std::vector<Bytes>{});
+        EXPECT_EQ(console.lines(), row.asks ? std::vector<std::string>{"\"Requesting configuration\""}
+                                            : std::vector<std::string>{});
+    }
 }
 
 TEST_F(Decoding, ShortStatusReportIsUnknownAndChangesNothing)
@@ -136,18 +110,24 @@ TEST_F(Decoding, ShortStatusReportIsUnknownAndChangesNothing)
 
 TEST_F(Decoding, InformationAndLogText)
 {
-    link.handleSysEx(hex("F0 00 02 33 17 31 2E 32 00 F7"));
-    ui.drain();
-    EXPECT_EQ(info->text(), "1.2 - MIDI");
-    link.handleSysEx(hex("F0 00 02 33 17 00 F7"));
-    ui.drain();
-    EXPECT_EQ(info->text(), " - MIDI");
-
+    const std::pair<const char*, const char*> lines[] = {
+        {"F0 00 02 33 17 31 2E 32 00 F7", "1.2 - MIDI"},
+        {"F0 00 02 33 17 00 41 F7", " - MIDI"},
+        {"F0 00 02 33 17 41 42 F7", "AB - MIDI"},  // no zero: the text ends at 0xF7
+        {"F0 00 02 33 17 41 C3 00 F7", "A\xEF\xBF\xBD - MIDI"},
+    };
+    for (const auto& [message, shown] : lines) {
+        link.handleSysEx(hex(message));
+        ui.drain();
+        EXPECT_EQ(info->text(), shown) << message;
+    }
     link.handleSysEx(hex("F0 00 02 33 03 61 62 63 F7"));
     link.handleSysEx(hex("F0 00 02 33 03 F7"));
+    link.handleSysEx(hex("F0 00 02 33 03 78 FF F7"));  // not UTF-8: dropped
     link.handleSysEx(hex("F0 00 02 33 03 64 65 66 F7"));
     ui.drain();
     EXPECT_EQ(log->log(), "abcdef");
+    EXPECT_TRUE(console.lines().empty());
 }
 
 TEST_F(Decoding, ForeignAndUnknownMessages)
@@ -158,15 +138,38 @@ TEST_F(Decoding, ForeignAndUnknownMessages)
     EXPECT_TRUE(console.lines().empty()) << "foreign or short messages leave no trace";
     link.handleSysEx(hex("F0 00 02 33 04 F7"));
     EXPECT_EQ(console.lines(), std::vector<std::string>{"\"Unknown sysex \" [240, 0, 2, 51, 4, 247]"});
-}
 
-TEST_F(Decoding, UpdatesWithoutAttachedModelsAreDropped)
-{
+    // Updates for models that are not attached are dropped on the UI thread.
     link.tracksModel.reset();
     link.logModel.reset();
     link.handleSysEx(statusReport(4, 1));
     link.handleSysEx(hex("F0 00 02 33 03 61 F7"));
     EXPECT_EQ(ui.drain(), 2u);
+}
+
+TEST(TracksModel, OnlyListsOfFourOrEightAreTaken)
+{
+    Tracks tracks;
+    int changes = 0;
+    tracks.subscribe([&] { ++changes; });
+    std::vector<QXStatusStruct> list(8);
+    for (auto& entry : list) entry.status = 4;
+    tracks.updateFromStatus(std::vector<QXStatusStruct>(6, list[0]));
+    tracks.updateFromStatus({});
+    EXPECT_EQ(changes, 0);
+    EXPECT_EQ(tracks.tracks()[0].status, "");
+
+    tracks.updateFromStatus(list);
+    const auto before = tracks.tracks();
+    tracks.updateFromStatus(std::vector<QXStatusStruct>(4, list[0]));
+    EXPECT_EQ(changes, 2);
+    ASSERT_EQ(tracks.tracks().size(), 8u);
+    for (std::size_t i = 0; i < 8; ++i) {
+        EXPECT_EQ(tracks.tracks()[i].status, "playing");
+        EXPECT_EQ(tracks.tracks()[i].index, static_cast<std::int64_t>(i + 1));
+        // Records 1 to 4 are new; 5 to 8 keep what they showed.
+        EXPECT_EQ(tracks.tracks()[i].id == before[i].id, i >= 4);
+    }
 }
 
 }  // namespace qx
