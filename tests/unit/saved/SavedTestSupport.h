@@ -1,16 +1,14 @@
 #pragma once
-// Shared by the saved-configuration tests: the looper's replies as bytes, a
-// scratch folder and a fixture holding one configuration.
+// Shared by the saved-configuration tests: the looper's replies as bytes and a
+// fixture holding one configuration, a scratch folder, and time as the
+// configuration sees it, moved only by the test.
 #include <gtest/gtest.h>
-#include <unistd.h>
+#include <stdlib.h>
 
-#include <array>
 #include <atomic>
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <vector>
 
 #include "common/MainQueue.h"
 #include "config/SaveableConfig.h"
@@ -20,19 +18,19 @@
 
 namespace qx::test {
 
-using Slots = std::array<std::int64_t, 8>;
+using Slots = msg::Bank;
 
-// A mapping report: first code, the count it claims, then eight slots a button.
-inline Bytes blockReport(std::int64_t first, const std::vector<Slots>& buttons, std::size_t count)
+// A mapping report: first code, the count it claims (by default the number of
+// buttons given), then eight slots a button.
+inline Bytes blockReport(std::int64_t first, const std::vector<Slots>& buttons, int count = -1)
 {
     Bytes payload;
     sysex::appendPair(payload, first);
-    payload.push_back(static_cast<std::uint8_t>(count));
+    payload.push_back(static_cast<std::uint8_t>(count < 0 ? buttons.size() : static_cast<std::size_t>(count)));
     for (const Slots& slots : buttons)
         for (auto v : slots) sysex::appendPair(payload, v);
     return sysex::message(msg::kButtonReport, payload);
 }
-inline Bytes blockReport(std::int64_t first, const std::vector<Slots>& b) { return blockReport(first, b, b.size()); }
 
 inline Bytes effectsReport(const Slots& bank1, const Slots& bank2)
 {
@@ -69,38 +67,29 @@ inline void writeText(const std::filesystem::path& path, const std::string& text
     std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
 }
 
-// A fresh folder under the system's temporary folder, removed at the end.
-struct ScratchFolder {
-    ScratchFolder()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "qx-saved-XXXXXX").string();
-        if (::mkdtemp(pattern.data())) path = pattern;
-    }
-    ~ScratchFolder()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(path, ignored);
-    }
-    std::filesystem::path operator/(const std::string& name) const { return path / name; }
-    std::ptrdiff_t entries() const { return std::distance(std::filesystem::directory_iterator(path), {}); }
-    std::filesystem::path path;
-};
-
-// One configuration with nothing read yet, its command queue, a folder, and
-// time as the configuration sees it, moved only by the test.
 class SavedConfigTest : public ::testing::Test {
 protected:
+    SavedConfigTest()
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "qx-saved-XXXXXX").string();
+        if (::mkdtemp(pattern.data())) folder = pattern;
+    }
+    ~SavedConfigTest() override
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
+    }
     SaveableConfigTiming fakeTime()
     {
         using namespace std::chrono;
         return {.wait = milliseconds(1), .now = [this] { return steady_clock::time_point(milliseconds(clockMs.load())); }};
     }
 
+    std::filesystem::path folder;
     std::atomic<std::int64_t> clockMs{0};
     QXCommandQueue commands;
     ManualMainQueue ui;
     QXSaveableConfig config{commands, ui, fakeTime()};
-    ScratchFolder folder;
 };
 
 }  // namespace qx::test

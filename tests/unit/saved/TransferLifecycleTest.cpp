@@ -115,22 +115,6 @@ TEST_F(Transfer, CommandsDuringATransferAreRefusedAndASilentLooperEndsIt)
     EXPECT_EQ(config.restoreConfiguration(folder / "wanted.cfg"), std::nullopt) << "the transfer has ended and left the gate";
 }
 
-TEST_F(Transfer, OnlyNewRepliesKeepATransferAlive)
-{
-    const Bytes block = test::blockReport(0, std::vector<test::Slots>(8, test::Slots{}));
-    config.resetConfig();
-    config.runPass();
-    clockMs += 9900;
-    EXPECT_FALSE(config.looperSilent());
-    for (const auto& [reply, waited, silent] : {std::tuple{block, 9900, false}, std::tuple{block, 200, true},
-                                                std::tuple{test::effectsReport({}, {}), 0, false}}) {
-        config.responseQueue.enqueue(reply);
-        config.runPass();
-        clockMs += waited;
-        EXPECT_EQ(config.looperSilent(), silent) << "a repeated block is no news";
-    }
-}
-
 TEST(TransferShutdown, TasksLeftOnTheUiQueueDoNothingOnceTheConfigIsGone)
 {
     QXCommandQueue commands;
