@@ -3,9 +3,7 @@
 #include <net/if.h>
 #include <sys/socket.h>
 
-#include "CompactReport.h"
 #include "RecordingLinkHost.h"
-#include "model/Tracks.h"
 #include "net/InterfaceList.h"
 #include "net/QXNetworkInterface.h"
 #include "net/TextMessages.h"
@@ -15,30 +13,43 @@ namespace qx {
 namespace {
 
 using namespace std::string_literals;
-using test::CompactReport;
-using enum test::ReportArray;
 
 Bytes bytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
 
+// A compact status report: format mark, track count, then seven arrays of
+// eight big-endian words.
+enum Array { State, Length, Position, Level, Pan, Feedback, Selection };
+struct Report {
+    Bytes bytes = Bytes(232, 0);
+    explicit Report(std::uint32_t tracks, std::uint32_t mark = 48000) { word(0, mark).word(4, tracks); }
+    Report& word(std::size_t at, std::uint32_t value)
+    {
+        for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
+        return *this;
+    }
+    Report& set(Array array, int track, std::uint32_t value) { return word(8 + 32 * array + 4 * track, value); }
+    Bytes resized(std::size_t size) const
+    {
+        Bytes out = bytes;
+        out.resize(size, 0);
+        return out;
+    }
+};
+
+// The platform's list is filtered in the net_netns tests (loopback, an
+// interface that is up but not running, a /24 broadcast); these are the rest.
 TEST(InterfaceList, KeepsRunningIPv4InListOrderWithBroadcastFromTheNetmask)
 {
     const unsigned on = IFF_UP | IFF_RUNNING | IFF_BROADCAST;
-    const IPv4 mask{255, 255, 255, 0};
     const std::vector<InterfaceEntry> entries{
-        {IFF_UP | IFF_LOOPBACK | IFF_RUNNING, AF_INET, IPv4{127, 0, 0, 1}, IPv4{255, 0, 0, 0}},
-        {IFF_UP | IFF_BROADCAST, AF_INET, IPv4{10, 0, 1, 2}, mask},  // up, not running
-        {IFF_RUNNING, AF_INET, IPv4{10, 0, 2, 2}, mask},             // running, not up
+        {IFF_RUNNING, AF_INET, IPv4{10, 0, 2, 2}, IPv4{255, 255, 255, 0}},  // running, not up
         {on, AF_INET6, std::nullopt, std::nullopt},
         {on, AF_INET, IPv4{10, 0, 3, 2}, std::nullopt},  // no netmask
-        {on, 0, std::nullopt, std::nullopt},
-        {on, AF_INET, IPv4{192, 168, 1, 20}, mask},
         {on, AF_INET, IPv4{192, 168, 1, 20}, IPv4{255, 255, 0, 0}},
         {on, AF_INET, IPv4{10, 77, 0, 1}, IPv4{255, 255, 255, 252}},
     };
-    EXPECT_EQ(keepUsableInterfaces(entries), (std::vector<AddrPairs>{{{192, 168, 1, 20}, {192, 168, 1, 255}},
-                                                                     {{192, 168, 1, 20}, {192, 168, 255, 255}},
-                                                                     {{10, 77, 0, 1}, {10, 77, 0, 3}}}));
-    EXPECT_TRUE(keepUsableInterfaces({}).empty());
+    EXPECT_EQ(keepUsableInterfaces(entries),
+              (std::vector<AddrPairs>{{{192, 168, 1, 20}, {192, 168, 255, 255}}, {{10, 77, 0, 1}, {10, 77, 0, 3}}}));
 }
 
 TEST(IdentityReply, TakesTheTextUpToTheFirstAngleBracketOfTheIdForm)
@@ -62,6 +73,7 @@ TEST(LogReply, DropsTheFirstFiveAndLastSevenCharacters)
     for (const auto& [reply, text] : cases) EXPECT_EQ(net::logReplyText(bytes(reply)), text) << reply;
 }
 
+// Which reports count as the looper's answer is left to the net_datagram fuzz target.
 class NetStatusDecoding : public ::testing::Test {
 protected:
     test::ConsoleCapture console;
@@ -69,45 +81,21 @@ protected:
     QXNetworkInterface link{host};
 };
 
-TEST_F(NetStatusDecoding, WordsGoUnsignedToTheirTrackAndLevelShowsAsNegativeVolume)
+TEST_F(NetStatusDecoding, WordsGoUnsignedToTheirTrackAndOnlyALastByteOfOneNamesTheSelection)
 {
-    link.addPollAttempt();
-    CompactReport report(8);
+    Report report(8);
     report.set(State, 7, 0x01020304).set(Length, 7, 96000).set(Position, 7, 4294967295u).set(Level, 7, 7);
-    report.set(Pan, 7, 64).set(Feedback, 7, 127).set(Selection, 7, 1);
-    report.set(State, 2, 4).set(Length, 2, 72000).set(Position, 2, 2).set(Level, 2, 4294967286u).set(Pan, 2, 4);
+    report.set(Pan, 7, 64).set(Feedback, 7, 127).set(Selection, 7, 0x100).set(Selection, 3, 0x01000001);
+    report.set(State, 2, 4).set(Length, 2, 72000).set(Position, 2, 2).set(Level, 2, 4294967286u).set(Selection, 0, 1);
     link.decodeStatus(report.bytes);
-
     ASSERT_EQ(host.tracks().size(), 1u);
     const auto tracks = host.tracks()[0];
     ASSERT_EQ(tracks.size(), 8u);
     EXPECT_EQ(tracks[7], (QXStatusStruct{.length = 96000, .position = 4294967295LL, .status = 4, .level = 7,
-                                         .pan = 64, .feedback = 127, .selected = true}));
-    EXPECT_EQ(tracks[2], (QXStatusStruct{.length = 72000, .position = 2, .status = 4, .level = 4294967286LL, .pan = 4}));
-    EXPECT_EQ(tracks[0], QXStatusStruct{});
-    EXPECT_EQ(host.selected(), (std::vector<std::int64_t>{8}));
-    EXPECT_EQ(link.pollAttemptsNow(), 0);
-    EXPECT_TRUE(console.lines().empty());
-
-    Tracks model;
-    model.updateFromStatus(tracks);
-    EXPECT_EQ(model.tracks()[2].volume, "-10");
-    EXPECT_EQ(model.tracks()[2].length, "1.5");
-    EXPECT_EQ(model.tracks()[2].status, "playing");
-}
-
-TEST_F(NetStatusDecoding, AnyBitFlagsTheTrackButOnlyALastByteOfOneNamesIt)
-{
-    CompactReport report(4);
-    report.set(Selection, 0, 1).set(Selection, 1, 0x100).set(Selection, 2, 2).set(Selection, 3, 0x01000001);
-    link.decodeStatus(report.bytes);
-    const auto tracks = host.tracks().back();
-    for (const auto& track : tracks) EXPECT_TRUE(track.selected);
-    EXPECT_EQ(host.selected().back(), 4);  // the last track whose word ends in 1
-
-    link.decodeStatus(CompactReport(4).set(Selection, 1, 0x100).bytes);
-    EXPECT_TRUE(host.tracks().back()[1].selected);
-    EXPECT_EQ(host.selected().back(), 0);
+                                         .pan = 64, .feedback = 127, .selected = true}));  // any bit flags it
+    EXPECT_EQ(tracks[2], (QXStatusStruct{.length = 72000, .position = 2, .status = 4, .level = 4294967286LL}));
+    EXPECT_EQ(tracks[1], QXStatusStruct{});
+    EXPECT_EQ(host.selected(), (std::vector<std::int64_t>{4}));  // the last track whose word ends in 1
 }
 
 TEST_F(NetStatusDecoding, TrackCountAndLengthBoundWhatIsRead)
@@ -115,57 +103,46 @@ TEST_F(NetStatusDecoding, TrackCountAndLengthBoundWhatIsRead)
     struct Row {
         const char* what;
         Bytes report;
-        int tracks;  // -1: not an answer
+        int tracks;  // -1: not a report
         std::int64_t selected;
     };
     const std::vector<Row> rows{
-        {"two tracks", CompactReport(2).bytes, 2, 0},
-        {"no tracks", CompactReport(0).set(Selection, 0, 1).bytes, 0, 0},
-        {"one byte short", CompactReport(3).set(Selection, 2, 1).resized(231), 3, 3},
-        {"track 5 cut off", CompactReport(8).set(Selection, 3, 1).set(Selection, 4, 1).resized(216), 4, 4},
-        {"not even track 1", CompactReport(2).resized(203), 0, 0},
-        {"a million tracks", CompactReport(1000000).set(Selection, 7, 1).bytes, 8, 8},
-        {"oversized", CompactReport(9).resized(400), 8, 0},
+        {"two tracks", Report(2).bytes, 2, 0},
+        {"no tracks", Report(0).set(Selection, 0, 1).bytes, 0, 0},
+        {"one byte short", Report(3).set(Selection, 2, 1).resized(231), 3, 3},
+        {"track 5 cut off", Report(8).set(Selection, 3, 1).set(Selection, 4, 1).resized(216), 4, 4},
+        {"not even track 1", Report(2).resized(203), 0, 0},
+        {"a million tracks", Report(1000000).set(Selection, 7, 1).bytes, 8, 8},
+        {"oversized", Report(9).resized(400), 8, 0},
         {"no header", Bytes{0x00, 0x00, 0xBB, 0x80, 0x00, 0x00, 0x00}, -1, 0},
         {"one byte", Bytes{0x00}, -1, 0},
     };
     for (const Row& row : rows) {
         console.clear();
         const std::size_t shown = host.tracks().size();
-        link.addPollAttempt();
         link.decodeStatus(row.report);
         const auto size = std::to_string(row.report.size());
         EXPECT_EQ(console.lines(), row.report.size() == 232 ? std::vector<std::string>{}
                                                             : std::vector{"\"Status buffer count wrong\" " + size})
             << row.what;
-        if (row.tracks < 0) {
-            EXPECT_EQ(host.tracks().size(), shown) << row.what;
-            EXPECT_EQ(link.pollAttemptsNow(), 1) << row.what;
-            link.resetPollAttempts();
-            continue;
-        }
-        ASSERT_EQ(host.tracks().size(), shown + 1) << row.what;
+        ASSERT_EQ(host.tracks().size(), shown + (row.tracks < 0 ? 0 : 1)) << row.what;
+        if (row.tracks < 0) continue;
         EXPECT_EQ(host.tracks().back().size(), static_cast<std::size_t>(row.tracks)) << row.what;
         EXPECT_EQ(host.selected().back(), row.selected) << row.what;
-        EXPECT_EQ(link.pollAttemptsNow(), 0) << row.what;
     }
     console.clear();
-    link.addPollAttempt();
-    link.decodeStatus(CompactReport(4, 44100).bytes);
+    link.decodeStatus(Report(4, 44100).bytes);
     EXPECT_EQ(console.lines(), (std::vector<std::string>{"\"Bad format for status\" 44100"}));
     EXPECT_EQ(host.tracks().size(), rows.size() - 2);
-    EXPECT_EQ(link.pollAttemptsNow(), 1);
 }
 
 TEST_F(NetStatusDecoding, DatagramsAreRoutedByTheirFirstByte)
 {
     const Bytes sysEx{0xF0, 0x00, 0x02, 0x33, 0x03, 'h', 'i', 0xF7};
-    link.dispatchDatagram(CompactReport(4).bytes);
-    link.dispatchDatagram(sysEx);
-    link.dispatchDatagram(bytes("<log>abc</log>\0"s));
-    link.dispatchDatagram(bytes("<id>Unit7</id>"));  // a late identity reply
-    link.dispatchDatagram(Bytes{0x7F, 1, 2, 3});
-    link.dispatchDatagram(Bytes{});
+    for (const Bytes& datagram : {Report(4).bytes, sysEx, bytes("<log>abc</log>\0"s),
+                                  bytes("<id>Unit7</id>"),  // a late identity reply
+                                  Bytes{0x7F, 1, 2, 3}, Bytes{}})
+        link.dispatchDatagram(datagram);
     EXPECT_EQ(host.tracks().size(), 1u);
     EXPECT_EQ(host.sysEx(), (std::vector<Bytes>{sysEx}));
     EXPECT_EQ(host.log(), (std::vector<std::string>{"abc"}));

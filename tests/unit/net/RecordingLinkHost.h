@@ -1,5 +1,7 @@
 #pragma once
 // A LinkHost that records every call the network side makes, from any thread.
+// Each record reads back as a snapshot, oldest first: host.tracks().
+#include <atomic>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -8,57 +10,37 @@
 
 namespace qx::test {
 
+template <typename T>
+struct Recorded {
+    void add(T value) { std::lock_guard guard(lock); items.push_back(std::move(value)); }
+    std::vector<T> operator()() const { std::lock_guard guard(lock); return items; }
+    mutable std::mutex lock;
+    std::vector<T> items;
+};
+
 class RecordingLinkHost : public LinkHost {
 public:
-    bool pollMIDI() override { return copy(pollMIDI_); }
-    void setPollMIDI(bool value) override
-    {
-        std::lock_guard guard(lock_);
-        pollMIDI_ = value;
-    }
+    bool pollMIDI() override { return pollMIDI_.load(); }
+    void setPollMIDI(bool value) override { pollMIDI_.store(value); }
     QXCommandQueue& commandQueue() override { return queue; }
-    void handleSysEx(std::span<const std::uint8_t> message) override { add(sysEx_, Bytes(message.begin(), message.end())); }
-    void showTracks(std::vector<QXStatusStruct> tracks) override { add(tracks_, std::move(tracks)); }
-    void appendLog(std::string text) override { add(log_, std::move(text)); }
-    void showDeviceLine(std::string text) override { add(deviceLines_, std::move(text)); }
-    void showProgress(double fraction) override { add(progress_, fraction); }
-    void setSelectedTrack(std::int64_t track) override { add(selected_, track); }
-    void upgradeEnded(Outcome outcome) override { add(outcomes_, std::move(outcome)); }
-
-    // Snapshots of what was recorded, oldest first.
-    std::vector<Bytes> sysEx() const { return copy(sysEx_); }
-    std::vector<std::vector<QXStatusStruct>> tracks() const { return copy(tracks_); }
-    std::vector<std::string> log() const { return copy(log_); }
-    std::vector<std::string> deviceLines() const { return copy(deviceLines_); }
-    std::vector<double> progress() const { return copy(progress_); }
-    std::vector<std::int64_t> selected() const { return copy(selected_); }
-    std::vector<Outcome> outcomes() const { return copy(outcomes_); }
+    void handleSysEx(std::span<const std::uint8_t> message) override { sysEx.add(Bytes(message.begin(), message.end())); }
+    void showTracks(std::vector<QXStatusStruct> list) override { tracks.add(std::move(list)); }
+    void appendLog(std::string text) override { log.add(std::move(text)); }
+    void showDeviceLine(std::string text) override { deviceLines.add(std::move(text)); }
+    void showProgress(double fraction) override { progress.add(fraction); }
+    void setSelectedTrack(std::int64_t track) override { selected.add(track); }
+    void upgradeEnded(Outcome outcome) override { outcomes.add(std::move(outcome)); }
 
     QXCommandQueue queue;
+    Recorded<Bytes> sysEx;
+    Recorded<std::vector<QXStatusStruct>> tracks;
+    Recorded<std::string> log, deviceLines;
+    Recorded<double> progress;
+    Recorded<std::int64_t> selected;
+    Recorded<Outcome> outcomes;
 
 private:
-    template <typename T>
-    T copy(const T& value) const
-    {
-        std::lock_guard guard(lock_);
-        return value;
-    }
-    template <typename T, typename V>
-    void add(std::vector<T>& list, V value)
-    {
-        std::lock_guard guard(lock_);
-        list.push_back(std::move(value));
-    }
-
-    mutable std::mutex lock_;
-    bool pollMIDI_ = true;
-    std::vector<Bytes> sysEx_;
-    std::vector<std::vector<QXStatusStruct>> tracks_;
-    std::vector<std::string> log_;
-    std::vector<std::string> deviceLines_;
-    std::vector<double> progress_;
-    std::vector<std::int64_t> selected_;
-    std::vector<Outcome> outcomes_;
+    std::atomic<bool> pollMIDI_{true};
 };
 
 }  // namespace qx::test
