@@ -10,14 +10,11 @@
 
 #include <algorithm>
 #include <fstream>
-#include <map>
 #include <nlohmann/json.hpp>
 
 #include "SimulatedLooper.h"
-#include "common/MainQueue.h"
 #include "link/LooperLink.h"
 #include "midi/Messages.h"
-#include "support/ConsoleCapture.h"
 #include "support/Hex.h"
 #ifdef QX_OVER_UDP
 #include "NamespaceGuard.h"
@@ -67,11 +64,7 @@ protected:
         link->start();
         ASSERT_TRUE(pumpUntil(found, 20s)) << "no looper found";
     }
-    void TearDown() override
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(folder, ignored);
-    }
+    void TearDown() override { std::filesystem::remove_all(folder); }
 
     bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout)
     {
@@ -88,25 +81,23 @@ protected:
             << (outcomes.empty() ? "the transfer did not end" : outcomes[0].text);
         return Json::parse(std::ifstream(folder + "/" + file), nullptr, false);
     }
-    Json looperConfiguration()
+    // The simulator answers with the JSON line, then "ok".
+    Json looperConfiguration() { return Json::parse(sim->command("dump-config").at(0)); }
+    // The mapping writes the looper took, from the journal line at from on, sorted.
+    std::vector<std::string> writesSince(std::size_t from)
     {
-        for (const std::string& line : sim->command("dump-config"))
-            if (line.starts_with("{")) return Json::parse(line);
-        return {};
-    }
-    std::vector<std::string> journalWith(const std::string& prefix, std::size_t from = 0)
-    {
-        auto journal = sim->journal();
-        journal.erase(journal.begin(), journal.begin() + static_cast<std::ptrdiff_t>(std::min(from, journal.size())));
-        std::erase_if(journal, [&prefix](const std::string& line) { return !line.starts_with(prefix); });
-        return journal;
+        std::vector<std::string> writes;
+        const auto journal = sim->journal();
+        for (std::size_t i = from; i < journal.size(); ++i)
+            if (journal[i].starts_with(kWrite)) writes.push_back(journal[i]);
+        std::ranges::sort(writes);
+        return writes;
     }
 
     std::string folder = "/tmp/qx-saved-link-XXXXXX";
 #ifndef QX_OVER_UDP
     test::JackServer jack;
 #endif
-    test::ConsoleCapture console;
     ManualMainQueue ui;
     std::shared_ptr<ObservableText> deviceLine = std::make_shared<ObservableText>();
     std::unique_ptr<test::SimulatedLooper> sim;
@@ -119,15 +110,13 @@ TEST_F(SavedRoundTrip, SavedFileIsTheLooperAndRestoreWritesOnlyTheChangedButtons
     QXSaveableConfig& saved = link->saveableConfig();
     Json wanted = run(saved.saveConfiguration(folder + "/original.cfg"), "original.cfg");
     EXPECT_EQ(wanted, looperConfiguration());
-    EXPECT_EQ(wanted["QX2Effects1"].size(), 8u) << "the effects request was answered during the transfer";
-    EXPECT_GE(journalWith(kJournal + "F0 00 02 33 0E").size(), 48u);
-    EXPECT_TRUE(journalWith(kWrite).empty());
+    EXPECT_TRUE(writesSince(0).empty());
 
-    const std::map<std::int64_t, msg::Bank> changes = {
+    // In code order, which is also the order of their journal lines sorted.
+    const std::pair<std::int64_t, msg::Bank> changes[] = {
         {0, {16, 16, -1, -1, -1, -1, -1, -1}}, {200, {-1, -1, -1, -1, -1, -1, -1, -1}}, {383, {2103, 0, 0, 0, 0, 0, 0, 48}}};
     std::vector<std::string> expected;
     for (const auto& [code, slots] : changes) {
-        ASSERT_NE(wanted["MIDIButtons"][std::to_string(code)].get<msg::Bank>(), slots) << "pick another value";
         wanted["MIDIButtons"][std::to_string(code)] = slots;
         expected.push_back(kJournal + test::toHex(msg::buttonMappingWrite(code, slots)));
     }
@@ -135,15 +124,12 @@ TEST_F(SavedRoundTrip, SavedFileIsTheLooperAndRestoreWritesOnlyTheChangedButtons
 
     const std::size_t journalBefore = sim->journal().size();
     run(saved.restoreConfiguration(folder + "/changed.cfg"), "changed.cfg");
-    EXPECT_NE(outcomes.at(0).text.find(": 3 button mappings sent"), std::string::npos) << outcomes[0].text;
+    EXPECT_EQ(outcomes.at(0).text, "Restored from " + folder + "/changed.cfg: 3 button mappings sent");
     // The writes leave after the transfer, one per polling cycle, in the
     // file's member order, which is not promised.
-    ASSERT_TRUE(pumpUntil([&] { return journalWith(kWrite, journalBefore).size() >= 3; }, 10s));
+    ASSERT_TRUE(pumpUntil([&] { return writesSince(journalBefore).size() >= 3; }, 10s));
     pumpUntil([] { return false; }, 300ms);
-    auto writes = journalWith(kWrite, journalBefore);
-    std::sort(writes.begin(), writes.end());
-    std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(writes, expected);
+    EXPECT_EQ(writesSince(journalBefore), expected);
     EXPECT_EQ(looperConfiguration()["MIDIButtons"], wanted["MIDIButtons"]);
 
     // A save right after shows the restored mappings, not late answers left
