@@ -15,25 +15,23 @@ namespace qx::sim::test {
 
 class NamespacePair {
 public:
-    NamespacePair() : panelSide_("qxsimP" + std::to_string(getpid())), looperSide_("qxsimL" + std::to_string(getpid()))
+    NamespacePair()
     {
-        const std::string p = "qsp" + std::to_string(getpid()), l = "qsl" + std::to_string(getpid());
-        const std::string inPanel = " && ip -n " + panelSide_, inLooper = " && ip -n " + looperSide_;
         // The veth pair is made in the first namespace and moved straight into
         // the second: it never exists outside them.
-        ok_ = run("ip netns add " + panelSide_ + " && ip netns add " + looperSide_ + inPanel + " link add " + p +
-                  " type veth peer name " + l + " netns " + looperSide_ + inPanel + " addr add 10.77.0.1/24 dev " + p +
-                  inLooper + " addr add 10.77.0.2/24 dev " + l + inPanel + " link set lo up" + inLooper +
-                  " link set lo up" + inPanel + " link set " + p + " up" + inLooper + " link set " + l + " up");
+        const std::string p = "qsp" + id_, l = "qsl" + id_, inP = " && ip -n " + panel_, inL = " && ip -n " + looper_;
+        ok_ = run("ip netns add " + panel_ + " && ip netns add " + looper_ + inP + " link add " + p +
+                  " type veth peer name " + l + " netns " + looper_ + inP + " addr add 10.77.0.1/24 dev " + p + inL +
+                  " addr add 10.77.0.2/24 dev " + l + inP + " link set lo up" + inL + " link set lo up" + inP +
+                  " link set " + p + " up" + inL + " link set " + l + " up");
     }
     // Either may be missing when setting up failed part way.
-    ~NamespacePair() { run("ip netns del " + looperSide_ + "; ip netns del " + panelSide_); }
+    ~NamespacePair() { run("ip netns del " + looper_ + "; ip netns del " + panel_); }
     NamespacePair(const NamespacePair&) = delete;
     NamespacePair& operator=(const NamespacePair&) = delete;
 
     bool ok() const { return ok_; }
-    const std::string& panelSide() const { return panelSide_; }
-    const std::string& looperSide() const { return looperSide_; }
+    const std::string& looperSide() const { return looper_; }
 
     // What make() returns when run inside the panel's namespace, on a thread
     // of its own that alone enters it (a socket made there stays there).
@@ -42,7 +40,7 @@ public:
     {
         decltype(make()) made{};
         std::thread([&] {
-            const int ns = open(("/var/run/netns/" + panelSide_).c_str(), O_RDONLY | O_CLOEXEC);
+            const int ns = open(("/var/run/netns/" + panel_).c_str(), O_RDONLY | O_CLOEXEC);
             if (ns >= 0 && setns(ns, CLONE_NEWNET) == 0) made = make();
             if (ns >= 0) close(ns);
         }).join();
@@ -53,8 +51,8 @@ private:
     // The names in these commands are our own, made of letters and digits.
     static bool run(const std::string& commands) { return std::system((commands + " >/dev/null 2>&1").c_str()) == 0; }
 
-    std::string panelSide_;
-    std::string looperSide_;
+    const std::string id_ = std::to_string(getpid());
+    const std::string panel_ = "qxsimP" + id_, looper_ = "qxsimL" + id_;
     bool ok_ = false;
 };
 
