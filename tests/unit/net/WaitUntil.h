@@ -10,12 +10,11 @@ namespace qx::test {
 inline bool waitUntil(const std::function<bool()>& condition,
                       std::chrono::milliseconds limit = std::chrono::seconds(10))
 {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    for (;;) {
-        if (condition()) return true;
+    for (const auto deadline = std::chrono::steady_clock::now() + limit; !condition();) {
         if (std::chrono::steady_clock::now() >= deadline) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
+    return true;
 }
 
 }  // namespace qx::test
