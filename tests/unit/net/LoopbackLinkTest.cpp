@@ -23,13 +23,11 @@ using test::waitUntil;
 // A UDP socket on 127.0.0.1: the looper, or another program on this computer.
 struct Peer {
     int socket = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-    sockaddr_in address{};
+    sockaddr_in address{.sin_family = AF_INET, .sin_port = 0, .sin_addr = {htonl(INADDR_LOOPBACK)}, .sin_zero = {}};
     sockaddr_in from{};
 
     Peer()
     {
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         socklen_t length = sizeof address;
         ::bind(socket, reinterpret_cast<sockaddr*>(&address), length);
         ::getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length);

@@ -32,11 +32,11 @@ TEST(NetPollCycleWalk, StatusAndLogAlternateUntilTenGoUnansweredAndCommandsOrPau
         const double pause = cycle.step().count();
         return Step{sent, pause};
     };
-    for (int pass = 1; pass <= 14; ++pass) {
-        if (pass == 6) link.resetPollAttempts();  // what a valid status report does
+    // Only a valid report resets the count; which reports do is the net_datagram fuzz target's check.
+    for (int pass = 1; pass <= 9; ++pass) {
         EXPECT_EQ(step(), kStatus);
         EXPECT_EQ(step(), kLog);
-        EXPECT_EQ(link.pollAttemptsNow(), pass <= 5 ? pass : pass - 5);
+        EXPECT_EQ(link.pollAttemptsNow(), pass);
         EXPECT_TRUE(cycle.keepPolling()) << pass;
     }
     // While an upgrade pauses polling nothing is sent or counted; commands wait,
