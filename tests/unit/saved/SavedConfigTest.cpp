@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 
 #include <csignal>
 #include <fstream>
@@ -36,8 +35,10 @@ Bytes report(std::uint8_t type, Bytes payload, const std::vector<Slots>& slots)
 // A mapping report: first code, the count it claims (by default the number of buttons given).
 Bytes blockReport(std::int64_t first, const std::vector<Slots>& buttons, int count = -1)
 {
-    const auto claimed = static_cast<std::uint8_t>(count < 0 ? static_cast<int>(buttons.size()) : count);
-    return report(msg::kButtonReport, {static_cast<std::uint8_t>(first >> 7 & 0x7F), static_cast<std::uint8_t>(first & 0x7F), claimed}, buttons);
+    Bytes head;
+    sysex::appendPair(head, first);
+    head.push_back(static_cast<std::uint8_t>(count < 0 ? static_cast<int>(buttons.size()) : count));
+    return report(msg::kButtonReport, head, buttons);
 }
 Bytes effectsReport(const Slots& bank1, const Slots& bank2) { return report(msg::kEffects, {0x08}, {bank1, bank2}); }
 
@@ -58,7 +59,7 @@ std::string readText(const std::filesystem::path& path)
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
 }
-void writeText(const std::filesystem::path& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+void writeText(const std::filesystem::path& path, const std::string& text) { std::ofstream(path) << text; }
 
 // One configuration with nothing read yet, wired as the panel wires it, a
 // scratch folder, and time as the configuration sees it, moved only by the test.
@@ -91,9 +92,10 @@ protected:
             if (silent) continue;
             if (r[4] == msg::kEffects) config.responseQueue.enqueue(effectsReport(kBank1, kBank2));
             if (r[4] != msg::kButtonRequest) continue;
-            const auto first = sysex::decodePair(r[5], r[6]);  // every block asked for holds eight buttons
-            config.responseQueue.enqueue(blockReport(first, {patternFor(first), patternFor(first + 1), patternFor(first + 2),
-                patternFor(first + 3), patternFor(first + 4), patternFor(first + 5), patternFor(first + 6), patternFor(first + 7)}));
+            std::vector<Slots> block;  // every block asked for holds eight buttons
+            const auto first = sysex::decodePair(r[5], r[6]);
+            for (auto code = first; code < first + 8; ++code) block.push_back(patternFor(code));
+            config.responseQueue.enqueue(blockReport(first, block));
         }
     }
     // Plays the looper and runs the UI queue until an outcome arrives (at most about 30 s).
@@ -173,13 +175,13 @@ TEST_F(SavedFile, ReplacingIsAllOrNothingKeepsThePermissionsAndWritesCompactText
     const auto entries = [this] { return std::distance(std::filesystem::directory_iterator(folder), {}); };
     const std::string old = "{\"MIDIButtons\":{\"0\":[1,1,1,1,1,1,1,1]}}";
     writeText(target, old);
-    ::chmod(target.c_str(), 0600);
+    const auto ownerOnly = std::filesystem::perms::owner_read | std::filesystem::perms::owner_write;
+    std::filesystem::permissions(target, ownerOnly);
 
     rlimit saved{};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
     const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 1024;
+    const rlimit small{1024, saved.rlim_max};
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
     const Outcome failed = config.writeConfigurationFile(target);
     ::setrlimit(RLIMIT_FSIZE, &saved);
@@ -195,9 +197,7 @@ TEST_F(SavedFile, ReplacingIsAllOrNothingKeepsThePermissionsAndWritesCompactText
     EXPECT_EQ(text.find_first_of(" \n\t\r"), std::string::npos);
     EXPECT_NE(text.find("\"QX2Effects1\":[],\"QX2Effects2\":[]"), std::string::npos) << text.substr(0, 80);
     EXPECT_NE(text.find("\"383\":[0,0,0,0,0,0,0,0]"), std::string::npos);
-    struct stat info {};
-    ASSERT_EQ(::stat(target.c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    EXPECT_EQ(std::filesystem::status(target).permissions(), ownerOnly);
 
     const Outcome missing = config.writeConfigurationFile(folder / "no-such-folder" / "looper.cfg");
     EXPECT_FALSE(missing.success);
@@ -309,29 +309,22 @@ TEST_F(Transfer, RefusalsThenAStoppedASilentAndAWholeSave)
     ASSERT_TRUE(awaitOutcome());
     EXPECT_TRUE(outcomes[0].success);
     EXPECT_EQ(outcomes[0].text, "Saved 384 button mappings to " + (folder / "looper.cfg").string());
-    const auto file = nlohmann::json::parse(readText(folder / "looper.cfg"));
-    EXPECT_EQ(file.size(), 3u);
-    ASSERT_EQ(file["MIDIButtons"].size(), 384u) << "members \"0\" to \"383\" and nothing else";
-    for (std::int64_t code = 0; code < 384; ++code)
-        ASSERT_EQ(file["MIDIButtons"][std::to_string(code)].get<Slots>(), patternFor(code)) << code;
-    EXPECT_EQ(file["QX2Effects1"].get<Slots>(), kBank1);
-    EXPECT_EQ(file["QX2Effects2"].get<Slots>(), kBank2);
+    nlohmann::json looper = {{"MIDIButtons", nlohmann::json::object()}, {"QX2Effects1", kBank1}, {"QX2Effects2", kBank2}};
+    for (std::int64_t code = 0; code < 384; ++code) looper["MIDIButtons"][std::to_string(code)] = patternFor(code);
+    EXPECT_EQ(nlohmann::json::parse(readText(folder / "looper.cfg")), looper);
     ASSERT_GE(progress.size(), 2u);
     EXPECT_EQ(progress[progress.size() - 2], 0.9);
     EXPECT_EQ(progress.back(), 1.0);
     for (double p : progress) EXPECT_TRUE(p >= 0.0 && p <= 1.0) << p;
 }
 
-TEST(TransferShutdown, TasksLeftOnTheUiQueueDoNothingOnceTheConfigIsGone)
+TEST_F(Transfer, TasksLeftOnTheUiQueueDoNothingOnceTheConfigIsGone)
 {
-    QXCommandQueue commands;
-    ManualMainQueue ui;
     int shown = 0;
-    {
-        QXSaveableConfig config(commands, ui);
-        config.setMappingHandler([&shown](std::int64_t, const FunctionValues&) { ++shown; });
-        config.sendButtonMapping(5, {1, 2, 3, 4, 5, 6, 7, 8});
-    }
+    auto gone = std::make_unique<QXSaveableConfig>(commands, ui);
+    gone->setMappingHandler([&shown](std::int64_t, const FunctionValues&) { ++shown; });
+    gone->sendButtonMapping(5, {1, 2, 3, 4, 5, 6, 7, 8});
+    gone.reset();
     EXPECT_EQ(ui.drain(), 1u);
     EXPECT_EQ(shown, 0);
     EXPECT_EQ(commands.count(), 1u);
