@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <thread>
+#include <functional>
 
 #include "common/MainQueue.h"
 #include "link/IdleNetworkSide.h"
@@ -30,13 +30,11 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(jack.ready()) << "jackd did not start";
-        ASSERT_TRUE(sim.running());
         ASSERT_TRUE(sim.waitFor("ready", 10s)) << "the simulated looper did not open its ports";
         link = std::make_unique<QXInterface>(ui, openSystemMidiEndpoints());
-        const auto& names = link->destinations();
-        ASSERT_TRUE(std::any_of(names.begin(), names.end(),
-                                [](const std::string& n) { return n.find("QX Looper Sim") != std::string::npos; }))
-            << "destinations seen: " << names.size();
+        ASSERT_TRUE(std::ranges::any_of(link->destinations(), [](const std::string& n) {
+            return n.find("QX Looper Sim") != std::string::npos;
+        })) << "the looper's ports are not among the destinations";
         network = std::make_unique<IdleNetworkSide>(*link);
         link->attachNetwork(network.get());
         link->tracksModel = tracks;
@@ -49,19 +47,8 @@ protected:
         if (link) link->stop();
     }
 
-    // The looper's journal lines of received messages, for a while.
-    std::vector<std::string> received(std::chrono::milliseconds duration)
-    {
-        std::vector<std::string> lines;
-        const auto until = std::chrono::steady_clock::now() + duration;
-        std::string line;
-        while (std::chrono::steady_clock::now() < until) {
-            ui.drain();
-            if (sim.readLine(line, 20ms) && line.rfind("rx ", 0) == 0) lines.push_back(line);
-        }
-        return lines;
-    }
-    // Reads journal lines until the predicate holds for the lines so far.
+    // Reads the looper's journal lines of received messages until done holds
+    // for the lines so far, or the time is up; false then.
     bool receiveUntil(const std::function<bool(const std::vector<std::string>&)>& done,
                       std::chrono::milliseconds timeout, std::vector<std::string>& lines)
     {
@@ -76,6 +63,18 @@ protected:
         }
         return false;
     }
+    long consoleCount(const std::string& line)
+    {
+        const auto lines = console.lines();
+        return std::count(lines.begin(), lines.end(), line);
+    }
+    // Every line that arrives for a while.
+    std::vector<std::string> received(std::chrono::milliseconds duration)
+    {
+        std::vector<std::string> lines;
+        receiveUntil([](const auto&) { return false; }, duration, lines);
+        return lines;
+    }
 
     test::JackServer jack;
     test::ChildProcess sim{{QX_SIM_PATH, "--jack", "--journal"}};
@@ -86,7 +85,7 @@ protected:
     std::unique_ptr<IdleNetworkSide> network;
 };
 
-TEST_F(MidiLinkOverJack, FindsTheLooperPollsItAndFollowsItsTracks)
+TEST_F(MidiLinkOverJack, FindsTheLooperPollsItFollowsItsTracksAndAfterASilenceAsksForTheConfiguration)
 {
     // Found at once: the search sends one request, then polling takes over.
     std::vector<std::string> lines = received(1500ms);
@@ -98,20 +97,16 @@ TEST_F(MidiLinkOverJack, FindsTheLooperPollsItAndFollowsItsTracks)
         for (int i = 0; i < 5; ++i) EXPECT_EQ(it[i], kStatusRx);
         EXPECT_EQ(it[5], kLogRx);
     }
-    const auto consoleLines = console.lines();
-    EXPECT_NE(std::find(consoleLines.begin(), consoleLines.end(), "\"Polling MIDI\""), consoleLines.end());
+    EXPECT_EQ(consoleCount("\"Polling MIDI\""), 1);
     EXPECT_TRUE(link->pollMIDI());
-
     ui.drain();
     EXPECT_FALSE(tracks->tracks()[0].status.empty()) << "the track grid follows the looper";
     EXPECT_FALSE(tracks->tracks()[0].length.empty());
-}
 
-TEST_F(MidiLinkOverJack, AnswerAfterSilenceAsksForTheConfigurationInOrder)
-{
-    received(500ms);
+    // An answer after a silence asks for the configuration again, in order.
+    const long asked = consoleCount("\"Requesting configuration\"");
+    lines.clear();
     sim.send("silent");
-    std::vector<std::string> lines;
     // Seven requests: a couple may have been answered before the looper went
     // quiet, and ten unanswered would end polling.
     ASSERT_TRUE(receiveUntil([](const auto& l) { return std::count(l.begin(), l.end(), kStatusRx) >= 7; }, 3s, lines));
@@ -119,39 +114,10 @@ TEST_F(MidiLinkOverJack, AnswerAfterSilenceAsksForTheConfigurationInOrder)
     lines.clear();
     ASSERT_TRUE(receiveUntil(
         [](const auto& l) { return std::count(l.begin(), l.end(), "rx midi F0 00 02 33 14 48 F7") >= 1; }, 3s, lines));
-    std::vector<std::string> configuration;
-    for (const auto& l : lines)
-        if (l != kStatusRx && l != kLogRx) configuration.push_back(l);
-    EXPECT_EQ(configuration, (std::vector<std::string>{"rx midi F0 00 02 33 09 F7", "rx midi F0 00 02 33 16 F7",
-                                                       "rx midi F0 00 02 33 14 00 F7", "rx midi F0 00 02 33 14 48 F7"}));
-    const auto consoleLines = console.lines();
-    EXPECT_NE(std::find(consoleLines.begin(), consoleLines.end(), "\"Requesting configuration\""),
-              consoleLines.end());
-}
-
-TEST_F(MidiLinkOverJack, SilentLooperHandsTheLinkOverAndTheSearchStartsAgain)
-{
-    received(500ms);
-    sim.send("silent");
-    const auto until = std::chrono::steady_clock::now() + 5s;
-    auto sawPollingIp = [&] {
-        const auto l = console.lines();
-        return std::find(l.begin(), l.end(), "\"Polling IP\"") != l.end();
-    };
-    while (!sawPollingIp() && std::chrono::steady_clock::now() < until) received(50ms);
-    ASSERT_TRUE(sawPollingIp());
-    // The stand-in network side finds nothing and hands the link back within
-    // a second or so; the MIDI search then asks again, and finds the looper.
-    sim.send("answer");
-    std::vector<std::string> lines;
-    EXPECT_TRUE(receiveUntil([](const auto& l) { return std::count(l.begin(), l.end(), kStatusRx) >= 2; }, 4s, lines));
-    const auto until2 = std::chrono::steady_clock::now() + 3s;
-    auto pollingAgain = [&] {
-        const auto l = console.lines();
-        return std::count(l.begin(), l.end(), "\"Polling MIDI\"") >= 2;
-    };
-    while (!pollingAgain() && std::chrono::steady_clock::now() < until2) received(50ms);
-    EXPECT_TRUE(pollingAgain());
+    std::erase_if(lines, [](const std::string& l) { return l == kStatusRx || l == kLogRx; });
+    EXPECT_EQ(lines, (std::vector<std::string>{"rx midi F0 00 02 33 09 F7", "rx midi F0 00 02 33 16 F7",
+                                               "rx midi F0 00 02 33 14 00 F7", "rx midi F0 00 02 33 14 48 F7"}));
+    EXPECT_EQ(consoleCount("\"Requesting configuration\""), asked + 1);
 }
 
 TEST_F(MidiLinkOverJack, UpgradeArrivesWholeWhilePollingPauses)
@@ -162,13 +128,12 @@ TEST_F(MidiLinkOverJack, UpgradeArrivesWholeWhilePollingPauses)
     Bytes file;
     for (int i = 0; i < 40; ++i) {
         Bytes m(static_cast<std::size_t>(8 + (i * 37) % 249), static_cast<std::uint8_t>(i));
-        m[0] = 0xF0;
-        m[1] = 0x7D;
-        m.back() = 0xF7;
+        m.front() = 0xF0, m[1] = 0x7D, m.back() = 0xF7;
         file.insert(file.end(), m.begin(), m.end());
     }
     const auto path = std::filesystem::temp_directory_path() / ("qx-midi-upgrade-" + std::to_string(getpid()) + ".syx");
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
 
     std::optional<Outcome> outcome;
     link->setUpgradeOutcomeHandler([&](const Outcome& o) { outcome = o; });
@@ -183,15 +148,14 @@ TEST_F(MidiLinkOverJack, UpgradeArrivesWholeWhilePollingPauses)
     const auto first = std::find_if(lines.begin(), lines.end(), isUpgrade);
     const auto last = std::find_if(lines.rbegin(), lines.rend(), isUpgrade).base();
     ASSERT_NE(first, lines.end());
-    EXPECT_EQ(std::count_if(first, last, isUpgrade), 40) << "one message per cycle, nothing in between";
+    EXPECT_EQ(last - first, 40) << "one message per cycle, nothing in between";
+    EXPECT_TRUE(std::all_of(first, last, isUpgrade));
 
     sim.send("upgrade-image-hex");
     std::vector<std::string> answer;
     ASSERT_TRUE(sim.waitFor("ok", 5s, &answer));
-    std::string image;
-    for (const auto& l : answer)
-        if (l.rfind("rx ", 0) != 0) image = l;
-    EXPECT_EQ(image, test::toHex(file)) << "the looper holds the file byte for byte";
+    std::erase_if(answer, [](const std::string& l) { return l.rfind("rx ", 0) == 0; });
+    EXPECT_EQ(answer, std::vector<std::string>{test::toHex(file)}) << "the looper holds the file byte for byte";
     std::filesystem::remove(path);
 }
 
