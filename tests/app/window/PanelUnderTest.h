@@ -22,7 +22,6 @@
 #include "app/PanelStatusBar.h"
 #include "app/QX2EffectsView.h"
 #include "app/TrackGrid.h"
-#include "midi/QXInterface.h"
 #include "support/FakeMidiEndpoints.h"
 #include "support/Hex.h"
 

@@ -23,29 +23,23 @@ protected:
     void showButtonZero()
     {
         ASSERT_EQ(tick(), Sent{hex("F0 00 02 33 0E 00 00 01 F7")});
+        EXPECT_TRUE(tick().empty()) << "no answer yet: no repeat";
         receive(report(0, reported));
+        EXPECT_EQ(slotValues(buttons->effects), reported);
     }
     const Slots reported{7, -1, 1, 1, 1, 1, 1, 1};
     MIDIButtonTick cycle{buttons};
 };
 
-TEST_F(ButtonMappingCycle, FirstTickAsksForProgramChangeZeroOnceAndWritesNothingBeforeItsReport)
+TEST_F(ButtonMappingCycle, NothingIsWrittenBeforeTheReportAndTheButtonCodeIsKindPlusNumber)
 {
     EXPECT_EQ(tick(), Sent{hex("F0 00 02 33 0E 00 00 01 F7")});
     buttons->effects[0].setEffectNum(16);
     EXPECT_TRUE(tick().empty()) << "no answer yet: no repeat, and no write";
-    receive(report(0, reported));
-    EXPECT_EQ(slotValues(buttons->effects), reported);
-    EXPECT_TRUE(tick().empty());
-
     cycle.midiButtonType = 256;
     cycle.midiButtonNum = 127;
     EXPECT_EQ(tick(), Sent{hex("F0 00 02 33 0E 02 7F 01 F7")});
     EXPECT_EQ(buttons->currentBtn, 383);
-    cycle.midiButtonType = 128;
-    cycle.midiButtonNum = 5;
-    EXPECT_EQ(tick(), Sent{hex("F0 00 02 33 0E 01 05 01 F7")});
-    EXPECT_EQ(buttons->currentBtn, 133);
 }
 
 TEST_F(ButtonMappingCycle, EditIsWrittenOnceWithAllEightSlotsAndReportsForOtherButtonsShowNothing)
@@ -79,7 +73,6 @@ TEST_F(ButtonMappingCycle, ButtonEventMovesTheSelectionAtTheNextTickAfterThePend
     EXPECT_EQ(cycle.midiButtonType, 256) << "the pickers show the pressed button";
     EXPECT_EQ(cycle.midiButtonNum, 36);
     EXPECT_TRUE(tick().empty());
-
     receive(sim::reply::buttonEvent(5, 36));  // no kind has code 5
     EXPECT_TRUE(tick().empty());
     EXPECT_EQ(buttons->currentBtn, 292);
