@@ -1,14 +1,15 @@
 // Saving and restoring the looper's configuration, on the test thread step by
-// step (what a pass asks for and takes, the file written and applied) and as
-// whole transfers on their own thread against a stand-in looper.
+// step (which replies a pass takes, the file written and applied) and as whole
+// transfers on their own thread against a stand-in looper. What a pass asks
+// for is checked by the config_replies fuzz target.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/resource.h>
 
 #include <csignal>
 #include <fstream>
-#include <nlohmann/json.hpp>
 #include <iterator>
+#include <nlohmann/json.hpp>
 #include <thread>
 
 #include "config/MIDIButtonConfig.h"
