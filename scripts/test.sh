@@ -6,7 +6,7 @@
 #
 #   QX_SKIP_SANITIZERS=1   only the normal build and tests
 #   QX_SKIP_FUZZ=1         no fuzz run
-#   QX_FUZZ_SECONDS=N      seconds per fuzz target (default 30)
+#   QX_FUZZ_SECONDS=N      seconds per fuzz target (default 60)
 #   QX_CI_LIMIT_MINUTES=N  the whole run must stay inside this (default 90);
 #                          the fuzz run shrinks or is left out to fit
 set -uo pipefail
@@ -44,9 +44,9 @@ if [ "${QX_SKIP_SANITIZERS:-0}" != 1 ]; then
   # Suppressions cover uninstrumented third-party libraries only; each says why.
   ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp" \
     UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-    part "ASan/UBSan build and tests" run_suite build-asan -DQX_SANITIZE=address -DQX_BUILD_APP=OFF -DQX_BUILD_BENCH=OFF
+    part "ASan/UBSan build and tests" run_suite build-asan -DQX_SANITIZE=address -DQX_BUILD_BENCH=OFF
   TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/scripts/tsan.supp" \
-    part "TSan build and tests" run_suite build-tsan -DQX_SANITIZE=thread -DQX_BUILD_APP=OFF -DQX_BUILD_BENCH=OFF
+    part "TSan build and tests" run_suite build-tsan -DQX_SANITIZE=thread -DQX_BUILD_BENCH=OFF
 fi
 
 if [ "${QX_SKIP_FUZZ:-0}" != 1 ]; then
@@ -56,7 +56,7 @@ if [ "${QX_SKIP_FUZZ:-0}" != 1 ]; then
   left=$(( limit - (SECONDS - ci_start) - 600 ))
   targets=$(ls fuzz/*_fuzz.cpp | wc -l)
   rounds=$(( (targets + jobs - 1) / jobs ))
-  seconds=${QX_FUZZ_SECONDS:-30}
+  seconds=${QX_FUZZ_SECONDS:-60}
   if [ $(( left / rounds )) -lt "$seconds" ]; then seconds=$(( left / rounds )); fi
   if [ "$seconds" -ge 10 ]; then
     part "fuzz, ${seconds} s per target" bash scripts/fuzz.sh "$seconds"
