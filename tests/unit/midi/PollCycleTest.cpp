@@ -34,7 +34,7 @@ protected:
     bool looperAnswers = true;
 
     // These cases are about the schedule; the first answer's configuration
-    // requests have a case of their own.
+    // requests are the decoder's (StatusDecodingTest).
     void SetUp() override { link.firstContact.store(false); }
 
     // One step; every message goes to each destination in turn, and a status
@@ -76,16 +76,6 @@ TEST_F(PollCycle, AnsweringLooperIsPolledFiveStatusToOneLog)
         EXPECT_EQ(s.sent, std::vector<Bytes>{i % 6 == 5 ? kLog : kStatus}) << "cycle " << i;
     }
     EXPECT_EQ(console.lines(), std::vector<std::string>{"\"Polling MIDI\""});
-}
-
-TEST_F(PollCycle, FirstContactAsksForTheConfigurationBeforePolling)
-{
-    link.firstContact.store(true);
-    step();
-    std::vector<Bytes> sent;
-    for (int i = 0; i < 5; ++i) sent.push_back(step().sent.at(0));
-    EXPECT_EQ(sent, (std::vector<Bytes>{hex("F0 00 02 33 09 F7"), hex("F0 00 02 33 16 F7"), hex("F0 00 02 33 14 00 F7"),
-                                        hex("F0 00 02 33 14 48 F7"), kStatus}));
 }
 
 TEST_F(PollCycle, SilentLooperHandsTheLinkToTheNetworkAfterFiveRequests)

@@ -11,16 +11,11 @@ using test::hex;
 
 namespace {
 
-// A 64-byte status report with the given blocks (each 14 bytes) for tracks 1..4.
-Bytes statusReport(std::uint8_t count, std::uint8_t selected, const std::vector<Bytes>& blocks = {})
+// A 64-byte status report of four tracks: the given bytes after the type, then zeros.
+Bytes statusReport(const std::string& afterType)
 {
-    Bytes m = hex("F0 00 02 33 02");
-    m.push_back(count);
-    m.push_back(selected);
-    for (std::size_t t = 0; t < 4; ++t) {
-        Bytes block = t < blocks.size() ? blocks[t] : Bytes(14, 0);
-        m.insert(m.end(), block.begin(), block.end());
-    }
+    Bytes m = hex("F0 00 02 33 02 " + afterType);
+    m.resize(63, 0);
     m.push_back(0xF7);
     return m;
 }
@@ -52,9 +47,10 @@ protected:
 
 TEST_F(Decoding, StatusReportFillsTheTracks)
 {
-    const Bytes track1 = hex("00 00 F6 00 00 00 00 00 00 00 00 00 00 00");
-    const Bytes track2 = hex("04 06 40 10 00 6E 05 00 00 10 00 00 00 00");
-    link.handleSysEx(statusReport(4, 2, {track1, track2}));
+    // Four tracks, the second selected; per track state, level, pan, feedback,
+    // then length and position in five 7-bit groups each, lowest first.
+    link.handleSysEx(statusReport("04 02  00 00 F6 00 00 00 00 00 00 00 00 00 00 00"
+                                  "  04 06 40 10 00 6E 05 00 00 10 00 00 00 00"));
     ui.drain();
     const auto records = link.tracksSnapshot();
     ASSERT_EQ(records.size(), 4u);
@@ -63,9 +59,8 @@ TEST_F(Decoding, StatusReportFillsTheTracks)
     EXPECT_EQ(records[0], QXStatusStruct{.pan = 9}) << "pan bytes of 0x80 and above are inverted";
     for (std::size_t t : {2u, 3u}) EXPECT_EQ(records[t], QXStatusStruct{}) << t;
     EXPECT_EQ(std::pair(link.ntracks.load(), link.selectedTrack.load()), std::pair(std::int64_t{4}, std::int64_t{2}));
-    EXPECT_EQ(tracks->tracks()[1].status, "playing");
 
-    link.handleSysEx(statusReport(4, 0));
+    link.handleSysEx(statusReport("04 00"));
     for (const auto& r : link.tracksSnapshot()) EXPECT_FALSE(r.selected);
 }
 
@@ -84,7 +79,7 @@ TEST_F(Decoding, ConfigurationIsRequestedOnFirstContactAndAfterSilence)
         console.clear();
         link.firstContact.store(row.firstContact);
         link.pollTries.store(row.unanswered);
-        link.handleSysEx(statusReport(4, 1));
+        link.handleSysEx(statusReport("04 01"));
         EXPECT_EQ(link.pollTries.load(), 0);
         EXPECT_FALSE(link.firstContact.load());
         EXPECT_EQ(link.takeTriggers().poll, row.asks) << "the effects request";
@@ -92,20 +87,6 @@ TEST_F(Decoding, ConfigurationIsRequestedOnFirstContactAndAfterSilence)
         EXPECT_EQ(console.lines(), row.asks ? std::vector<std::string>{"\"Requesting configuration\""}
                                             : std::vector<std::string>{});
     }
-}
-
-TEST_F(Decoding, ShortStatusReportIsUnknownAndChangesNothing)
-{
-    Bytes shortReport = statusReport(4, 1);
-    shortReport.erase(shortReport.end() - 3, shortReport.end() - 1);  // 62 bytes
-    link.pollTries.store(2);
-    link.handleSysEx(shortReport);
-    ui.drain();
-    EXPECT_EQ(link.pollTries.load(), 2);
-    EXPECT_TRUE(link.tracksSnapshot().empty());
-    ASSERT_EQ(console.lines().size(), 1u);
-    EXPECT_EQ(console.lines()[0].rfind("\"Unknown sysex \" [240, 0, 2, 51, 2, ", 0), 0u);
-    EXPECT_EQ(tracks->tracks()[0].status, "");
 }
 
 TEST_F(Decoding, InformationAndLogText)
@@ -130,19 +111,32 @@ TEST_F(Decoding, InformationAndLogText)
     EXPECT_TRUE(console.lines().empty());
 }
 
-TEST_F(Decoding, ForeignAndUnknownMessages)
+TEST_F(Decoding, ForeignUnknownAndShortMessages)
 {
-    link.handleSysEx(hex("F0 00 02 34 02 F7"));
-    link.handleSysEx(hex("F0 00 02 33 F7"));
-    link.handleSysEx(hex("F7"));
+    for (const char* foreignOrShort : {"F0 00 02 34 02 F7", "F0 00 02 33 F7", "F7"})
+        link.handleSysEx(hex(foreignOrShort));
     EXPECT_TRUE(console.lines().empty()) << "foreign or short messages leave no trace";
     link.handleSysEx(hex("F0 00 02 33 04 F7"));
     EXPECT_EQ(console.lines(), std::vector<std::string>{"\"Unknown sysex \" [240, 0, 2, 51, 4, 247]"});
 
+    // A status report of 62 bytes is unknown and changes nothing.
+    console.clear();
+    Bytes shortReport = statusReport("04 01");
+    shortReport.erase(shortReport.end() - 3, shortReport.end() - 1);
+    link.pollTries.store(2);
+    link.handleSysEx(shortReport);
+    ui.drain();
+    EXPECT_EQ(link.pollTries.load(), 2);
+    EXPECT_TRUE(link.tracksSnapshot().empty());
+    EXPECT_EQ(tracks->tracks()[0].status, "");
+    std::string line = "\"Unknown sysex \" [240, 0, 2, 51, 2, 4, 1";
+    for (int i = 0; i < 54; ++i) line += ", 0";
+    EXPECT_EQ(console.lines(), std::vector<std::string>{line + ", 247]"});
+
     // Updates for models that are not attached are dropped on the UI thread.
     link.tracksModel.reset();
     link.logModel.reset();
-    link.handleSysEx(statusReport(4, 1));
+    link.handleSysEx(statusReport("04 01"));
     link.handleSysEx(hex("F0 00 02 33 03 61 F7"));
     EXPECT_EQ(ui.drain(), 2u);
 }
@@ -152,16 +146,15 @@ TEST(TracksModel, OnlyListsOfFourOrEightAreTaken)
     Tracks tracks;
     int changes = 0;
     tracks.subscribe([&] { ++changes; });
-    std::vector<QXStatusStruct> list(8);
-    for (auto& entry : list) entry.status = 4;
-    tracks.updateFromStatus(std::vector<QXStatusStruct>(6, list[0]));
+    const QXStatusStruct playing{.status = 4};
+    tracks.updateFromStatus(std::vector<QXStatusStruct>(6, playing));
     tracks.updateFromStatus({});
     EXPECT_EQ(changes, 0);
     EXPECT_EQ(tracks.tracks()[0].status, "");
 
-    tracks.updateFromStatus(list);
+    tracks.updateFromStatus(std::vector<QXStatusStruct>(8, playing));
     const auto before = tracks.tracks();
-    tracks.updateFromStatus(std::vector<QXStatusStruct>(4, list[0]));
+    tracks.updateFromStatus(std::vector<QXStatusStruct>(4, playing));
     EXPECT_EQ(changes, 2);
     ASSERT_EQ(tracks.tracks().size(), 8u);
     for (std::size_t i = 0; i < 8; ++i) {
