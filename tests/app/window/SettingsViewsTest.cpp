@@ -60,7 +60,7 @@ class SettingsViewsTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void miscConfigSendsEachEditOnceAndNothingForReports()
+    void miscConfigShowsTheReportAndSendsAPickAtTheNextTick()
     {
         PanelUnderTest panel;
         app::MiscConfigView& view = *panel.window->miscConfigView();
@@ -85,7 +85,7 @@ private slots:
         QCOMPARE(sentAtNextTick(panel, view), std::vector<Bytes>{hex("F0 00 02 33 05 07 F7")});
     }
 
-    void midiButtonAsksForTheButtonShownWritesEditsOnceAndFollowsPresses()
+    void midiButtonAsksForTheButtonShownWritesEditsAndFollowsPresses()
     {
         PanelUnderTest panel;
         app::MIDIButtonView& view = *panel.window->midiButtonView();
