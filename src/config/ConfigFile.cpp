@@ -8,7 +8,9 @@ namespace {
 using Json = nlohmann::json;
 
 constexpr std::int64_t kLowestFunction = -1;
-constexpr std::int64_t kHighestFunction = 16383;  // the largest 7-bit pair
+// The largest 7-bit pair, 7F 7F, is how a slot says "empty" (-1), so a
+// function number stops one short of it.
+constexpr std::int64_t kHighestFunction = 16382;
 
 // A short description of a value that is not a function number. Never the
 // value's whole text: printing a deeply nested value recurses once per level.
@@ -40,7 +42,7 @@ std::variant<FunctionValues, std::string> functionNumbers(const std::string& key
         const bool fits = item.is_number_unsigned() ? item.get<std::uint64_t>() <= kHighestFunction
                                                     : item.get<std::int64_t>() >= kLowestFunction &&
                                                           item.get<std::int64_t>() <= kHighestFunction;
-        if (!fits) return where + " holds " + item.dump() + ", outside -1 to 16383";
+        if (!fits) return where + " holds " + item.dump() + ", outside -1 to 16382";
         const auto number = item.get<std::int64_t>();
         numbers.push_back(number);
     }

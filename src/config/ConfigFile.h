@@ -25,7 +25,7 @@ using ButtonMembers = std::vector<ButtonMember>;
 // The members of "MIDIButtons", or why the text is not a configuration file:
 // not JSON, not an object at the top, no "MIDIButtons" object, or a member
 // value that is not an array of function numbers (whole numbers from -1 to
-// 16383, the range a slot can carry). The other members are not looked at.
+// 16382, the range a slot can carry; 16383 would go out as "empty"). The other members are not looked at.
 std::variant<ButtonMembers, std::string> readButtonMembers(const std::string& text);
 
 // The button code a member key names: an optional sign and decimal digits,

@@ -245,7 +245,7 @@ TEST_F(Restore, AnythingButAConfigurationFileRestoresNothing)
         {"[{\"MIDIButtons\":{}}]", "top level is not an object"},
         {"{\"MIDIButtons\":{\"12\":[1,2,-1,0,0,0,0,0],\"13\":7}}", "\"13\""},
         {"{\"MIDIButtons\":{\"12\":[1,2.5,-1,0,0,0,0,0]}}", "not a whole number"},
-        {"{\"MIDIButtons\":{\"12\":[1,20000,-1,0,0,0,0,0]}}", "outside"},
+        {"{\"MIDIButtons\":{\"12\":[1,16383,-1,0,0,0,0,0]}}", "outside -1 to 16382"},
         {"{\"MIDIButtons\":{\"12\":[1,18446744073709551615,-1,0,0,0,0,0]}}", "outside"},
         {"{\"MIDIButtons\":{\"0\":[" + std::string(depth, '[') + std::string(depth, ']') + "]}}",
          "holds a list, which is not a whole number"},
