@@ -28,20 +28,12 @@ protected:
     QXInterface link{ui, std::make_unique<test::FakeMidiEndpoints>()};
     test::ConsoleCapture console;
     std::shared_ptr<Tracks> tracks = std::make_shared<Tracks>();
-    std::shared_ptr<ObservableText> info = std::make_shared<ObservableText>();
-    std::shared_ptr<LogText> log = std::make_shared<LogText>();
 
     void SetUp() override
     {
         link.tracksModel = tracks;
-        link.qxInfoString = info;
-        link.logModel = log;
-    }
-    std::vector<Bytes> queued()
-    {
-        std::vector<Bytes> out;
-        for (Bytes m = link.cmdQueue.dequeue(); !m.empty(); m = link.cmdQueue.dequeue()) out.push_back(m);
-        return out;
+        link.qxInfoString = std::make_shared<ObservableText>();
+        link.logModel = std::make_shared<LogText>();
     }
 };
 
@@ -70,22 +62,22 @@ TEST_F(Decoding, ConfigurationIsRequestedOnFirstContactAndAfterSilence)
 {
     const std::vector<Bytes> requests = {hex("F0 00 02 33 16 F7"), hex("F0 00 02 33 14 00 F7"),
                                          hex("F0 00 02 33 14 48 F7")};
-    const struct {
-        bool firstContact;
-        std::int64_t unanswered;
-        bool asks;
-    } rows[] = {{true, 3, true}, {false, 0, false}, {false, 3, false}, {false, 4, true}, {false, 5, true}};
-    for (const auto& row : rows) {
+    // First contact, unanswered requests, and whether the configuration is asked for.
+    const std::tuple<bool, std::int64_t, bool> rows[] = {
+        {true, 3, true}, {false, 0, false}, {false, 3, false}, {false, 4, true}, {false, 5, true}};
+    for (const auto& [firstContact, unanswered, asks] : rows) {
         console.clear();
-        link.firstContact.store(row.firstContact);
-        link.pollTries.store(row.unanswered);
+        link.firstContact.store(firstContact);
+        link.pollTries.store(unanswered);
         link.handleSysEx(statusReport("04 01"));
         EXPECT_EQ(link.pollTries.load(), 0);
         EXPECT_FALSE(link.firstContact.load());
-        EXPECT_EQ(link.takeTriggers().poll, row.asks) << "the effects request";
-        EXPECT_EQ(queued(), row.asks ? requests : std::vector<Bytes>{});
-        EXPECT_EQ(console.lines(), row.asks ? std::vector<std::string>{"\"Requesting configuration\""}
-                                            : std::vector<std::string>{});
+        EXPECT_EQ(link.takeTriggers().poll, asks) << "the effects request";
+        std::vector<Bytes> queued;
+        for (Bytes m = link.cmdQueue.dequeue(); !m.empty(); m = link.cmdQueue.dequeue()) queued.push_back(m);
+        EXPECT_EQ(queued, asks ? requests : std::vector<Bytes>{});
+        EXPECT_EQ(console.lines(), asks ? std::vector<std::string>{"\"Requesting configuration\""}
+                                        : std::vector<std::string>{});
     }
 }
 
@@ -100,14 +92,14 @@ TEST_F(Decoding, InformationAndLogText)
     for (const auto& [message, shown] : lines) {
         link.handleSysEx(hex(message));
         ui.drain();
-        EXPECT_EQ(info->text(), shown) << message;
+        EXPECT_EQ(link.qxInfoString->text(), shown) << message;
     }
     link.handleSysEx(hex("F0 00 02 33 03 61 62 63 F7"));
     link.handleSysEx(hex("F0 00 02 33 03 F7"));
     link.handleSysEx(hex("F0 00 02 33 03 78 FF F7"));  // not UTF-8: dropped
     link.handleSysEx(hex("F0 00 02 33 03 64 65 66 F7"));
     ui.drain();
-    EXPECT_EQ(log->log(), "abcdef");
+    EXPECT_EQ(link.logModel->log(), "abcdef");
     EXPECT_TRUE(console.lines().empty());
 }
 
