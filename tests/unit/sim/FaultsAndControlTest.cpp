@@ -19,13 +19,14 @@ using namespace std::chrono_literals;
 using qx::test::hex;
 using Lines = std::vector<std::string>;
 
-// A looper whose clock moves only when the test moves it.
-struct ClockedLooper : LooperEngine {
-    explicit ClockedLooper(EngineOptions options = {},
-                           std::shared_ptr<ManualSimClock> hand = std::make_shared<ManualSimClock>())
-        : LooperEngine((options.clock = hand, options)), clock(std::move(hand)) {}
-    const std::shared_ptr<ManualSimClock> clock;
-};
+// Options for a looper whose clock moves only when the test moves it.
+EngineOptions handClocked(std::uint64_t seed = 1, std::shared_ptr<ManualSimClock> clock = nullptr)
+{
+    EngineOptions options;
+    options.seed = seed;
+    options.clock = clock ? clock : std::make_shared<ManualSimClock>();
+    return options;
+}
 
 // Faults as made by default, with one member changed.
 template <typename Member, typename Value>
@@ -48,9 +49,7 @@ std::vector<Bytes> bytesOf(const std::vector<Reply>& replies)
 // What a looper with this seed and these faults sends back to each of n status requests.
 std::vector<std::vector<Bytes>> repliesUnder(const Faults& faults, std::uint64_t seed, int n = 100)
 {
-    EngineOptions options;
-    options.seed = seed;
-    ClockedLooper looper(options);
+    LooperEngine looper(handClocked(seed));
     looper.setFaults(faults);
     std::vector<std::vector<Bytes>> all;
     for (int i = 0; i < n; ++i) all.push_back(bytesOf(looper.receiveMidi(msg::statusRequest())));
@@ -89,14 +88,15 @@ TEST(Faults, LostGarbledAndDoubledRepliesFollowTheSeed)
 
 TEST(Faults, ASilentLooperAnswersNothingButStillListensAndEveryReplyCarriesTheDelay)
 {
-    ClockedLooper looper;
+    LooperEngine looper(handClocked());
     int events = 0;
     looper.addEventListener([&](const Bytes&) { ++events; });
     looper.setFaults(with(&Faults::silent, true));
-    EXPECT_TRUE(looper.receiveMidi(msg::statusRequest()).empty());
-    EXPECT_TRUE(looper.receiveDatagram(text("<query>id</query>")).empty());
-    EXPECT_TRUE(looper.receiveDatagram(text("<command>upgrade 10</command>")).empty());
-    EXPECT_TRUE(looper.receiveMidi(msg::settingWrite(msg::kMidiChannelWrite, 9)).empty());
+    for (const auto& replies :
+         {looper.receiveMidi(msg::statusRequest()), looper.receiveDatagram(text("<query>id</query>")),
+          looper.receiveDatagram(text("<command>upgrade 10</command>")),
+          looper.receiveMidi(msg::settingWrite(msg::kMidiChannelWrite, 9))})
+        EXPECT_TRUE(replies.empty());
     EXPECT_TRUE(looper.pressButton(1, 64));
     EXPECT_EQ(events, 0);
     EXPECT_EQ(looper.settings().midiChannel, 9);
@@ -112,11 +112,13 @@ TEST(Faults, ASilentLooperAnswersNothingButStillListensAndEveryReplyCarriesTheDe
 // file (fewer in the last); the looper acknowledges each with 00 04 and the number.
 TEST(Upgrade, AcknowledgementsLostDoubledOrTurnedIntoARestartOnce)
 {
-    ClockedLooper looper;
+    LooperEngine looper(handClocked());
     const Bytes file(1026, 0x5A);
     auto slice = [&](int n) {
-        Bytes d(4 + std::min(512, 1026 - (n - 1) * 512), 0x5A);
-        d[0] = 0x00, d[1] = 0x03, d[2] = 0x00, d[3] = static_cast<std::uint8_t>(n);
+        Bytes d(4 + std::min(512, 1026 - (n - 1) * 512), 0x5A);  // the file is all 0x5A
+        d[0] = d[2] = 0x00;
+        d[1] = 0x03;
+        d[3] = static_cast<std::uint8_t>(n);
         return d;
     };
     auto expect = [&](const std::vector<std::pair<Bytes, std::vector<Bytes>>>& script) {
@@ -141,22 +143,22 @@ TEST(Upgrade, AcknowledgementsLostDoubledOrTurnedIntoARestartOnce)
 
 TEST(ControlSession, CommandsChangeTheStateBadArgumentsAreRefusedAndTheJournalListsArrivals)
 {
-    ClockedLooper looper;
+    const auto clock = std::make_shared<ManualSimClock>();
+    LooperEngine looper(handClocked(1, clock));
     ControlSession session(looper);
+    const Lines trackUsage = {"error usage: track N STATE (empty, recording, overdubbing, stopped, playing, "
+                              "replacing)"};
     const std::pair<const char*, Lines> rows[] = {
         {"silent", {"ok"}}, {"drop-replies 0.25", {"ok"}}, {"garble 0.5", {"ok"}}, {"dup-replies 0.3", {"ok"}},
         {"delay 40", {"ok"}}, {"drop-acks 0.1", {"ok"}}, {"dup-acks 1", {"ok"}}, {"restart-upgrade-after 3", {"ok"}},
         {"track 3 playing", {"ok"}}, {"select 2", {"ok"}}, {"", {}},
         // Refused: nothing changes.
-        {"garble 1.5", {"error usage: garble FRACTION"}},
-        {"drop-replies x", {"error usage: drop-replies FRACTION"}},
+        {"garble 1.5", {"error usage: garble FRACTION"}}, {"drop-replies x", {"error usage: drop-replies FRACTION"}},
         {"delay 60001", {"error usage: delay MS (0 to 60000)"}},
         {"restart-upgrade-after 0", {"error usage: restart-upgrade-after SLICE|off"}},
         {"press 1 128", {"error usage: press KIND NUM (each 0 to 127)"}},
-        {"track 5 playing", {"error usage: track N STATE (empty, recording, overdubbing, stopped, playing, replacing)"}},
-        {"track 1 dancing", {"error usage: track N STATE (empty, recording, overdubbing, stopped, playing, replacing)"}},
-        {"select 5", {"error usage: select N (0 for none)"}},
-        {"mapping 384", {"error usage: mapping CODE (0 to 383)"}},
+        {"track 5 playing", trackUsage}, {"track 1 dancing", trackUsage},
+        {"select 5", {"error usage: select N (0 for none)"}}, {"mapping 384", {"error usage: mapping CODE (0 to 383)"}},
         {"bogus 1", {"error unknown command: bogus"}},
     };
     for (const auto& [command, reply] : rows) EXPECT_EQ(session.run(command), reply) << command;
@@ -169,7 +171,7 @@ TEST(ControlSession, CommandsChangeTheStateBadArgumentsAreRefusedAndTheJournalLi
     EXPECT_EQ(session.run("restart-upgrade-after off"), Lines{"ok"});
     EXPECT_TRUE(session.run("state")[10].ends_with(" restart-upgrade-after=off"));
 
-    looper.clock->advance(250ms);
+    clock->advance(250ms);
     looper.receiveDatagram(text("<query>log</query>"));
     looper.receiveMidi(msg::statusRequest());
     EXPECT_EQ(session.run("journal"),
