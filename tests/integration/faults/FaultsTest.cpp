@@ -57,12 +57,16 @@ const std::vector<std::string> kLooper = {"ip",         "netns",     "exec", QX_
 
 // Run with "ip netns exec": the link broadcasts only inside the namespace.
 struct LinkEnvironment {
-    std::string problem() const { return insideNamespace(QX_PANEL_NETNS) ? "" : "run with: ip netns exec " QX_PANEL_NETNS; }
+    std::string problem() const
+    {
+        return insideNamespace(QX_PANEL_NETNS) ? "" : "run with: ip netns exec " QX_PANEL_NETNS;
+    }
 };
 std::unique_ptr<LooperLink> makeLink(ManualMainQueue& ui)
 {
     return std::make_unique<LooperLink>(ui, nullptr, [](LinkHost& host) {
-        return std::make_unique<QXNetworkInterface>(host, QXNetworkInterface::Options{.enumerate = testSubnetInterfaces});
+        const QXNetworkInterface::Options onlyTheTestSubnet{.enumerate = testSubnetInterfaces};
+        return std::make_unique<QXNetworkInterface>(host, onlyTheTestSubnet);
     });
 }
 // The network side holds the link and shows the looper.
@@ -155,7 +159,7 @@ std::string configurationFault(const std::string& text)
 {
     auto functionNumbers = [](const Json& list, std::size_t count) {
         return list.is_array() && list.size() == count && std::all_of(list.begin(), list.end(), [](const Json& item) {
-                   return item.is_number_integer() && item.get<std::int64_t>() >= -1 && item.get<std::int64_t>() <= 16383;
+                   return item.is_number_integer() && item >= -1 && item <= 16383;
                });
     };
     const Json top = Json::parse(text, nullptr, false);
@@ -228,7 +232,7 @@ protected:
         const auto lines = console.lines();
         return static_cast<std::size_t>(std::count(lines.begin(), lines.end(), line));
     }
-    bool givenUp(std::chrono::milliseconds limit) { return waitFor([this] { return consoleCount(kGivenUp) >= 1; }, limit); }
+    bool givenUp(std::chrono::milliseconds limit) { return waitFor([this] { return consoleCount(kGivenUp) > 0; }, limit); }
     std::size_t received(const std::string& what) const { return looper->received(kRx + what); }
     bool ended(const std::vector<Outcome>& list, std::chrono::seconds limit = 60s)
     {
@@ -345,7 +349,7 @@ TEST_F(LinkUnderFaults, LooperVanishingMidUpgradeEndsItWithItsOutcomeAndTheNextO
     // Acknowledgements 30 ms late make the network's transfer last long enough to cut.
     ASSERT_EQ(looper->command("delay 30").back(), "ok");
     const auto path = folder / "firmware.bin";
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
+    std::ofstream(path, std::ios::binary) << std::string(file.begin(), file.end());
     ASSERT_EQ(link->interface().loadUpgradeFile(path), std::nullopt);
     ASSERT_TRUE(waitFor([&] { return received(kUpgradeMessage) >= 10; }, 20s));
     looper->vanish();
@@ -431,7 +435,7 @@ TEST_P(MisbehavingLooper, PollingHoldsSavesAreWholeAndRestoresLand)
     // Nothing in the protocol catches a garbled value, so the file may differ
     // from the looper; it is still a whole configuration file.
     saveCleanly(folder / "under-faults.cfg");
-    EXPECT_LE(restoreUntilLanded(clean, Json::parse(readText(clean))), 2) << "the looper does not hold the restored file";
+    EXPECT_LE(restoreUntilLanded(clean, Json::parse(readText(clean))), 2) << "the looper does not hold the clean file";
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, MisbehavingLooper, ::testing::Values("garble 0.1", "dup-replies 0.1", "delay 150"),

@@ -37,7 +37,8 @@ TEST(LinkAlternation, MidiThenNetworkThenMidiAgain)
 
     ManualMainQueue ui;
     LooperLink link(ui, openSystemMidiEndpoints(), [](LinkHost& host) {
-        return std::make_unique<QXNetworkInterface>(host, QXNetworkInterface::Options{.enumerate = testSubnetInterfaces});
+        const QXNetworkInterface::Options onlyTheTestSubnet{.enumerate = testSubnetInterfaces};
+        return std::make_unique<QXNetworkInterface>(host, onlyTheTestSubnet);
     });
     auto deviceLine = std::make_shared<ObservableText>();
     link.interface().qxInfoString = deviceLine;
@@ -46,7 +47,9 @@ TEST(LinkAlternation, MidiThenNetworkThenMidiAgain)
         const auto lines = console.lines();
         return static_cast<std::size_t>(std::count(lines.begin(), lines.end(), line));
     };
-    auto pumpUntil = [&](const std::function<bool()>& done) { return waitUntil([&] { return ui.drain(), done(); }, 20s); };
+    auto pumpUntil = [&](const std::function<bool()>& done) {
+        return waitUntil([&] { return ui.drain(), done(); }, 20s);
+    };
 
     ASSERT_TRUE(pumpUntil([&] { return shown("\"Polling MIDI\"") >= 1; }));
     const std::size_t midiPhases = shown("\"Polling MIDI\"");

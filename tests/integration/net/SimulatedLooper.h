@@ -67,14 +67,15 @@ public:
 
     // Sends one command line; returns its answer lines up to and including the
     // one that starts "ok" or "error", or nothing after the time-out.
-    std::vector<std::string> command(const std::string& line, std::chrono::milliseconds limit = std::chrono::seconds(10))
+    std::vector<std::string> command(const std::string& line,
+                                     std::chrono::milliseconds limit = std::chrono::seconds(10))
     {
         std::unique_lock guard(lock_);
         const std::size_t from = answers_.size();
         const std::string text = line + "\n";
         if (stdin_ < 0 || ::write(stdin_, text.data(), text.size()) != static_cast<ssize_t>(text.size())) return {};
-        if (!answered(guard, from, limit, [](const std::string& l) { return l.starts_with("ok") || l.starts_with("error"); }))
-            return {};
+        auto last = [](const std::string& l) { return l.starts_with("ok") || l.starts_with("error"); };
+        if (!answered(guard, from, limit, last)) return {};
         return {answers_.begin() + static_cast<std::ptrdiff_t>(from), answers_.end()};
     }
 
@@ -88,8 +89,8 @@ public:
     std::size_t received(const std::string& prefix) const
     {
         std::lock_guard guard(lock_);
-        return static_cast<std::size_t>(
-            std::count_if(journal_.begin(), journal_.end(), [&](const std::string& l) { return l.starts_with(prefix); }));
+        auto matches = [&](const std::string& l) { return l.starts_with(prefix); };
+        return static_cast<std::size_t>(std::count_if(journal_.begin(), journal_.end(), matches));
     }
 
     void vanish()
