@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "LooperProcess.h"
+#include "SimulatedLooper.h"
 #include "NamespaceGuard.h"
 #include "common/ConsoleLine.h"
 #include "common/MainQueue.h"
@@ -147,7 +147,7 @@ int main(int argc, char** argv)
         simArgs.insert(simArgs.end(), {"--udp", "0.0.0.0", "--name", "QXsoak"});
     }
     Cadence cadence(overMidi ? "rx midi F0 00 02 33 02 F7" : "rx udp <query>status compact</query>");
-    qx::test::LooperProcess looper(simArgs);
+    qx::test::SimulatedLooper looper(simArgs);
     looper.setJournalListener([&](const std::string& line) { cadence.received(line); });
     if (!looper.running() || !looper.ready()) {
         std::fprintf(stderr, "the simulated looper did not start\n");
