@@ -1,6 +1,6 @@
-// The network link in the panel's namespace (qxA, 10.77.0.1) against
-// qx-looper-sim in the looper's namespace (qxB, 10.77.0.2), joined by a veth
-// pair. This binary is started with "ip netns exec qxA". The poll cycle's
+// The network link in the panel's namespace (10.77.0.1) against
+// qx-looper-sim in the looper's namespace (10.77.0.2), joined by a veth
+// pair. This binary is started with "ip netns exec" in the panel's. The poll cycle's
 // order, the hand-back after ten silent passes and the upgrade's slices are
 // the loopback unit tests' business; here the link meets the kernel's
 // interfaces and the simulated looper.
