@@ -32,13 +32,10 @@ int progressSteps(double fraction)
 
 }  // namespace
 
-ContentView::ContentView(QXInterface& link, FileDialogs& dialogs, ConfigurationCommands& configuration,
-                         OutcomeHandler report, QWidget* parent)
-    : QWidget(parent), link_(link), dialogs_(dialogs), configuration_(configuration), report_(std::move(report))
+ContentView::ContentView(LooperSession& session, FileDialogs& dialogs, OutcomeHandler report, QWidget* parent)
+    : QWidget(parent), session_(session), dialogs_(dialogs), report_(std::move(report))
 {
-    link_.tracksModel = tracks_;
-    link_.completionModel = upgradeCompletion_;
-    link_.qxInfoString = looperInfo_;
+    const SessionModels& models = session_.models();
 
     setMinimumSize(kMinWidth, kMinHeight);
     auto* stack = new QVBoxLayout(this);
@@ -65,7 +62,7 @@ ContentView::ContentView(QXInterface& link, FileDialogs& dialogs, ConfigurationC
     stack->addWidget(progressBar_);
     stack->addWidget(divider(this));
 
-    grid_ = new TrackGrid(tracks_, this);
+    grid_ = new TrackGrid(models.tracks, this);
     stack->addWidget(grid_, 0, Qt::AlignHCenter);
     // Everything sits at the top; extra height goes below the grid.
     stack->addStretch(1);
@@ -74,46 +71,38 @@ ContentView::ContentView(QXInterface& link, FileDialogs& dialogs, ConfigurationC
     connect(saveButton_, &QPushButton::clicked, this, &ContentView::saveDeviceConfiguration);
     connect(restoreButton_, &QPushButton::clicked, this, &ContentView::restoreDeviceConfiguration);
 
-    infoSubscription_ = ModelSubscription(looperInfo_, [this] {
-        deviceLine_->setText(QString::fromStdString(looperInfo_->text()));
-    });
-    progressSubscription_ = ModelSubscription(upgradeCompletion_, [this] { showProgress(); });
+    auto info = models.deviceLine;
+    infoSubscription_ = ModelSubscription(info, [this, info] { deviceLine_->setText(QString::fromStdString(info->text())); });
+    deviceLine_->setText(QString::fromStdString(info->text()));
+    progressSubscription_ = ModelSubscription(models.progress, [this] { showProgress(); });
     showProgress();
 }
 
-void ContentView::showProgress() { progressBar_->setValue(progressSteps(upgradeCompletion_->completion())); }
+void ContentView::showProgress()
+{
+    progressBar_->setValue(progressSteps(session_.models().progress->completion()));
+}
 
 void ContentView::sendUpgradeFile()
 {
     // Cancelling means "not now": the file chosen earlier is not sent again.
     const auto chosen = dialogs_.chooseFileToOpen("Send upgrade file");
-    if (!chosen) return;
-    upgradeName_ = *chosen;
-    if (upgradeName_.empty()) return;
-    if (auto refusal = link_.loadUpgradeFile(upgradeName_))
-        report_({false, *refusal});
-    else
-        report_({true, "Upgrade started: " + upgradeName_});
+    if (!chosen || chosen->empty()) return;
+    report_(session_.upgrade(*chosen));
 }
 
 void ContentView::saveDeviceConfiguration()
 {
     const auto chosen = dialogs_.chooseFileToSave("Save device configuration", kProposedFileName);
     if (!chosen || chosen->empty()) return;
-    if (auto refusal = configuration_.saveConfiguration(*chosen))
-        report_({false, *refusal});
-    else
-        report_({true, "Saving the device configuration to " + *chosen});
+    report_(session_.save(*chosen));
 }
 
 void ContentView::restoreDeviceConfiguration()
 {
     const auto chosen = dialogs_.chooseFileToOpen("Restore device configuration");
     if (!chosen || chosen->empty()) return;
-    if (auto refusal = configuration_.restoreConfiguration(*chosen))
-        report_({false, *refusal});
-    else
-        report_({true, "Restoring the device configuration from " + *chosen});
+    report_(session_.restore(*chosen));
 }
 
 }  // namespace qx::app

@@ -1,16 +1,14 @@
 #pragma once
 // The "Main" tab: the looper's device line, the upgrade / save / restore
 // commands, the progress of whichever transfer runs, and the track grid.
-#include <memory>
 #include <string>
 
 #include <QWidget>
 
-#include "app/ConfigurationCommands.h"
 #include "app/FileDialogs.h"
 #include "app/ModelSubscription.h"
 #include "common/Outcome.h"
-#include "midi/QXInterface.h"
+#include "session/LooperSession.h"
 
 class QLabel;
 class QProgressBar;
@@ -28,14 +26,8 @@ public:
     static constexpr int kProgressSteps = 1000;
     static constexpr const char* kProposedFileName = "looper.cfg";
 
-    // Creates the tab's models and stores them in the link. A command's start,
-    // or why it was refused, goes to report.
-    ContentView(QXInterface& link, FileDialogs& dialogs, ConfigurationCommands& configuration,
-                OutcomeHandler report, QWidget* parent = nullptr);
-
-    const std::shared_ptr<Tracks>& tracks() const { return tracks_; }
-    const std::shared_ptr<CompletionPercent>& upgradeCompletion() const { return upgradeCompletion_; }
-    const std::shared_ptr<ObservableText>& looperInfo() const { return looperInfo_; }
+    // A command's start, or why it was refused, goes to report.
+    ContentView(LooperSession& session, FileDialogs& dialogs, OutcomeHandler report, QWidget* parent = nullptr);
 
     QLabel* deviceLine() const { return deviceLine_; }
     QPushButton* upgradeButton() const { return upgradeButton_; }
@@ -52,16 +44,9 @@ public slots:
 private:
     void showProgress();
 
-    QXInterface& link_;
+    LooperSession& session_;
     FileDialogs& dialogs_;
-    ConfigurationCommands& configuration_;
     OutcomeHandler report_;
-
-    std::shared_ptr<Tracks> tracks_ = std::make_shared<Tracks>();
-    std::shared_ptr<CompletionPercent> upgradeCompletion_ = std::make_shared<CompletionPercent>();
-    std::shared_ptr<ObservableText> looperInfo_ = std::make_shared<ObservableText>();
-    // The upgrade file chosen last; never shown.
-    std::string upgradeName_;
 
     QLabel* deviceLine_ = nullptr;
     QPushButton* upgradeButton_ = nullptr;

@@ -7,9 +7,8 @@
 
 namespace qx::app {
 
-LogView::LogView(QXInterface& link, QWidget* parent) : QPlainTextEdit(parent)
+LogView::LogView(std::shared_ptr<LogText> log, QWidget* parent) : QPlainTextEdit(parent), logText_(std::move(log))
 {
-    link.logModel = logText_;
     setFixedSize(kWidth, kHeight);
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
     // The looper's text is shown as it comes: no undo history to grow with it.
@@ -17,6 +16,7 @@ LogView::LogView(QXInterface& link, QWidget* parent) : QPlainTextEdit(parent)
 
     connect(this, &QPlainTextEdit::textChanged, this, &LogView::takeUserEdit);
     subscription_ = ModelSubscription(logText_, [this] { showModel(); });
+    showModel();
 }
 
 void LogView::showModel()

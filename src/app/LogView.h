@@ -8,7 +8,7 @@
 #include <QPlainTextEdit>
 
 #include "app/ModelSubscription.h"
-#include "midi/QXInterface.h"
+#include "model/DisplayModels.h"
 
 namespace qx::app {
 
@@ -18,16 +18,13 @@ public:
     static constexpr int kWidth = 700;
     static constexpr int kHeight = 400;
 
-    // Creates the log model and stores it in the link.
-    explicit LogView(QXInterface& link, QWidget* parent = nullptr);
-
-    const std::shared_ptr<LogText>& logText() const { return logText_; }
+    explicit LogView(std::shared_ptr<LogText> log, QWidget* parent = nullptr);
 
 private:
     void showModel();
     void takeUserEdit();
 
-    std::shared_ptr<LogText> logText_ = std::make_shared<LogText>();
+    std::shared_ptr<LogText> logText_;
     // The model text this area shows; tells an append from any other change.
     std::string shown_;
     bool showingModel_ = false;

@@ -10,10 +10,9 @@
 
 namespace qx::app {
 
-MIDIButtonView::MIDIButtonView(QXInterface& link, QWidget* parent)
-    : QWidget(parent), model_(std::make_shared<MIDIButtonConfig>(link.cmdQueue)), tick_(model_)
+MIDIButtonView::MIDIButtonView(LooperSession& session, QWidget* parent) : QWidget(parent), session_(session)
 {
-    link.qxMIDIButtons = model_;
+    EditCycle& edits = session_.edits();
 
     auto* stack = new QVBoxLayout(this);
     stack->setAlignment(Qt::AlignLeft);
@@ -37,30 +36,24 @@ MIDIButtonView::MIDIButtonView(QXInterface& link, QWidget* parent)
         picker->setMaximumWidth(kPickerMaxWidth);
         slotColumn->addWidget(picker, 0, Qt::AlignHCenter);
         functions_[i] = picker;
-        connect(picker, &OptionPicker::picked, this, [this, i](qint64 value) { model_->effects[i].setEffectNum(value); });
+        connect(picker, &OptionPicker::picked, this, [&edits, i](qint64 value) { edits.changeButtonSlot(i, value); });
     }
     row->addLayout(slotColumn);
     row->addStretch(1);
 
-    connect(type_, &OptionPicker::picked, this, [this](qint64 value) { tick_.midiButtonType = value; });
-    connect(number_, &OptionPicker::picked, this, [this](qint64 value) { tick_.midiButtonNum = value; });
-
-    refresh();
-    connect(&timer_, &QTimer::timeout, this, &MIDIButtonView::tick);
-    timer_.start(kTickMs);
-}
-
-void MIDIButtonView::tick()
-{
-    tick_.tick();
+    connect(type_, &OptionPicker::picked, this,
+            [&edits](qint64 value) { edits.chooseButton(value, edits.buttonNumber()); });
+    connect(number_, &OptionPicker::picked, this,
+            [&edits](qint64 value) { edits.chooseButton(edits.buttonKind(), value); });
     refresh();
 }
 
 void MIDIButtonView::refresh()
 {
-    type_->showValue(tick_.midiButtonType);
-    number_->showValue(tick_.midiButtonNum);
-    for (std::size_t i = 0; i < functions_.size(); ++i) functions_[i]->showValue(model_->effects[i].effectNum());
+    type_->showValue(session_.edits().buttonKind());
+    number_->showValue(session_.edits().buttonNumber());
+    const EffectSlots& mapping = session_.models().button->effects;
+    for (std::size_t i = 0; i < functions_.size(); ++i) functions_[i]->showValue(mapping[i].effectNum());
 }
 
 }  // namespace qx::app

@@ -15,26 +15,22 @@
 
 namespace qx::app {
 
-MainWindow::MainWindow(QXInterface& link, FileDialogs& dialogs, ConfigurationCommands& configuration,
-                       QWidget* parent)
-    : QMainWindow(parent), link_(link), configuration_(configuration)
+MainWindow::MainWindow(LooperSession& session, FileDialogs& dialogs, QWidget* parent)
+    : QMainWindow(parent), session_(session)
 {
     setWindowTitle(kTitle);
 
     // First, so that every outcome has somewhere to go.
-    statusBar_ = new PanelStatusBar(link, this);
+    statusBar_ = new PanelStatusBar(session.models(), this);
     setStatusBar(statusBar_);
     const OutcomeHandler report = [bar = statusBar_](const Outcome& outcome) { bar->showOutcome(outcome); };
-    link.setUpgradeOutcomeHandler(report);
-    configuration.setOutcomeHandler(report);
 
-    // In tab order: each view stores its models in the link as it is built.
     tabs_ = new QTabWidget(this);
-    content_ = new ContentView(link, dialogs, configuration, report);
-    midiButtons_ = new MIDIButtonView(link);
-    miscConfig_ = new MiscConfigView(link);
-    qx2Effects_ = new QX2EffectsView(link);
-    log_ = new LogView(link);
+    content_ = new ContentView(session, dialogs, report);
+    midiButtons_ = new MIDIButtonView(session);
+    miscConfig_ = new MiscConfigView(session);
+    qx2Effects_ = new QX2EffectsView(session);
+    log_ = new LogView(session.models().log);
     tabs_->addTab(content_, QStringLiteral("Main"));
     tabs_->addTab(midiButtons_, QStringLiteral("MIDI Button"));
     tabs_->addTab(miscConfig_, QStringLiteral("Misc Config"));
@@ -52,13 +48,17 @@ MainWindow::MainWindow(QXInterface& link, FileDialogs& dialogs, ConfigurationCom
     quit_->setShortcuts(quitKeys);
     quit_->setMenuRole(QAction::QuitRole);
     connect(quit_, &QAction::triggered, this, &QWidget::close);
+
+    connect(&editTimer_, &QTimer::timeout, this, &MainWindow::editTick);
+    editTimer_.start(EditCycle::kTickMs);
 }
 
-MainWindow::~MainWindow()
+void MainWindow::editTick()
 {
-    // The link may outlive the window: nothing may call back into it.
-    link_.setUpgradeOutcomeHandler({});
-    configuration_.setOutcomeHandler({});
+    session_.edits().tick();
+    midiButtons_->refresh();
+    miscConfig_->refresh();
+    qx2Effects_->refresh();
 }
 
 }  // namespace qx::app

@@ -1,13 +1,13 @@
 #pragma once
 // The panel's one window: the tabs "Main", "MIDI Button", "Misc Config",
-// "QX2 Buttons" and "Log", a File menu with Quit, and the status bar. Building
-// it builds the tab views, which create their models and store them in the
-// link; closing it ends the program.
+// "QX2 Buttons" and "Log", a File menu with Quit, and the status bar. Every
+// 0.5 s it runs the session's edit cycle and the settings tabs show the
+// result; closing it ends the program.
 #include <QMainWindow>
+#include <QTimer>
 
-#include "app/ConfigurationCommands.h"
 #include "app/FileDialogs.h"
-#include "midi/QXInterface.h"
+#include "session/LooperSession.h"
 
 class QAction;
 class QTabWidget;
@@ -26,9 +26,7 @@ class MainWindow : public QMainWindow {
 public:
     static constexpr const char* kTitle = "REDOVIVevorev";
 
-    MainWindow(QXInterface& link, FileDialogs& dialogs, ConfigurationCommands& configuration,
-               QWidget* parent = nullptr);
-    ~MainWindow() override;
+    MainWindow(LooperSession& session, FileDialogs& dialogs, QWidget* parent = nullptr);
 
     QTabWidget* tabs() const { return tabs_; }
     ContentView* contentView() const { return content_; }
@@ -38,10 +36,14 @@ public:
     LogView* logView() const { return log_; }
     PanelStatusBar* panelStatusBar() const { return statusBar_; }
     QAction* quitAction() const { return quit_; }
+    const QTimer& editTimer() const { return editTimer_; }
+
+public slots:
+    // One tick of the edit cycle, then the settings tabs show the models.
+    void editTick();
 
 private:
-    QXInterface& link_;
-    ConfigurationCommands& configuration_;
+    LooperSession& session_;
     QTabWidget* tabs_ = nullptr;
     ContentView* content_ = nullptr;
     MIDIButtonView* midiButtons_ = nullptr;
@@ -50,6 +52,7 @@ private:
     LogView* log_ = nullptr;
     PanelStatusBar* statusBar_ = nullptr;
     QAction* quit_ = nullptr;
+    QTimer editTimer_;
 };
 
 }  // namespace qx::app

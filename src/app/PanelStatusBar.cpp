@@ -4,25 +4,22 @@
 #include <QPalette>
 
 namespace qx::app {
-namespace {
 
-constexpr const char* kBeforeFirstWord = "Starting the link to the looper";
-
-}  // namespace
-
-PanelStatusBar::PanelStatusBar(QXInterface& link, QWidget* parent) : QStatusBar(parent)
+PanelStatusBar::PanelStatusBar(SessionModels& models, QWidget* parent) : QStatusBar(parent)
 {
-    link.linkStateModel = linkState_;
-    linkStateLabel_ = new QLabel(QString::fromUtf8(kBeforeFirstWord), this);
+    auto status = models.linkStatus;
+    linkStateLabel_ = new QLabel(QString::fromStdString(statusWords(status->state())), this);
     linkStateLabel_->setTextFormat(Qt::PlainText);
     // Its own text colour, so a failure shown on the left does not tint it.
     QPalette palette = linkStateLabel_->palette();
     palette.setColor(QPalette::WindowText, palette.color(QPalette::WindowText));
     linkStateLabel_->setPalette(palette);
     addPermanentWidget(linkStateLabel_);
-    subscription_ = ModelSubscription(linkState_, [this] {
-        linkStateLabel_->setText(QString::fromStdString(linkState_->text()));
+    linkSubscription_ = ModelSubscription(status, [this, status] {
+        linkStateLabel_->setText(QString::fromStdString(statusWords(status->state())));
     });
+    auto outcome = models.outcome;
+    outcomeSubscription_ = ModelSubscription(outcome, [this, outcome] { showOutcome(outcome->last()); });
 }
 
 QString PanelStatusBar::linkState() const { return linkStateLabel_->text(); }

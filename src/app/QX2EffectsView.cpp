@@ -10,11 +10,8 @@
 
 namespace qx::app {
 
-QX2EffectsView::QX2EffectsView(QXInterface& link, QWidget* parent)
-    : QWidget(parent), tick_(effects1_, effects2_, [&link] { link.requestEffectsWrite(); })
+QX2EffectsView::QX2EffectsView(LooperSession& session, QWidget* parent) : QWidget(parent), session_(session)
 {
-    link.attachEffectsModels(effects1_, effects2_);
-
     auto* stack = new QVBoxLayout(this);
     stack->setAlignment(Qt::AlignLeft);
     auto* row = new QHBoxLayout;
@@ -22,40 +19,33 @@ QX2EffectsView::QX2EffectsView(QXInterface& link, QWidget* parent)
     stack->addLayout(row);
     stack->addStretch(1);
 
-    addBank(row, "Effect 1", *effects1_, pickers1_);
-    addBank(row, "Effect 2", *effects2_, pickers2_);
+    addBank(row, "Effect 1", 1, pickers1_);
+    addBank(row, "Effect 2", 2, pickers2_);
     row->addStretch(1);
-
     refresh();
-    connect(&timer_, &QTimer::timeout, this, &QX2EffectsView::tick);
-    timer_.start(kTickMs);
 }
 
-void QX2EffectsView::addBank(QHBoxLayout* row, const QString& title, QX2Effects& bank, BankPickers& pickers)
+void QX2EffectsView::addBank(QHBoxLayout* row, const QString& title, int bank, BankPickers& pickers)
 {
     auto* column = new QVBoxLayout;
     column->addWidget(boldLabel(title, this), 0, Qt::AlignHCenter);
     const auto functions = optionsFrom(qx2Functions());
+    EditCycle& edits = session_.edits();
     for (std::size_t i = 0; i < pickers.size(); ++i) {
         auto* picker = new OptionPicker(functions, this);
         column->addWidget(picker, 0, Qt::AlignHCenter);
         pickers[i] = picker;
-        connect(picker, &OptionPicker::picked, this, [&bank, i](qint64 value) { bank.effects[i].setEffectNum(value); });
+        connect(picker, &OptionPicker::picked, this, [&edits, bank, i](qint64 value) { edits.changeEffect(bank, i, value); });
     }
     row->addLayout(column);
 }
 
-void QX2EffectsView::tick()
-{
-    tick_.tick();
-    refresh();
-}
-
 void QX2EffectsView::refresh()
 {
+    const SessionModels& models = session_.models();
     for (std::size_t i = 0; i < pickers1_.size(); ++i) {
-        pickers1_[i]->showValue(effects1_->effects[i].effectNum());
-        pickers2_[i]->showValue(effects2_->effects[i].effectNum());
+        pickers1_[i]->showValue(models.effects1->effects[i].effectNum());
+        pickers2_[i]->showValue(models.effects2->effects[i].effectNum());
     }
 }
 

@@ -1,17 +1,15 @@
 #pragma once
 // The "QX2 Buttons" tab: the QX2's two banks of eight function slots. Picks
-// only edit; every 0.5 s the tick asks the link to write both banks while one
-// differs from what the looper last reported, and the pickers show the banks.
+// only edit; at each tick of the session's edit cycle both banks are written
+// while one differs from what the looper last reported, and the pickers show
+// the banks.
 #include <array>
-#include <memory>
 
-#include <QTimer>
 #include <QWidget>
 
-class QHBoxLayout;
+#include "session/LooperSession.h"
 
-#include "config/SettingsTicks.h"
-#include "midi/QXInterface.h"
+class QHBoxLayout;
 
 namespace qx::app {
 
@@ -20,30 +18,21 @@ class OptionPicker;
 class QX2EffectsView : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int kTickMs = 500;
+    explicit QX2EffectsView(LooperSession& session, QWidget* parent = nullptr);
 
-    // Creates both banks and stores them in the link.
-    explicit QX2EffectsView(QXInterface& link, QWidget* parent = nullptr);
-
-    QX2Effects& bank(int which) { return which == 1 ? *effects1_ : *effects2_; }
     // Bank 1 or 2, slot 0 to 7.
     OptionPicker* picker(int bank, std::size_t slot) const { return (bank == 1 ? pickers1_ : pickers2_).at(slot); }
-    const QTimer& timer() const { return timer_; }
 
-public slots:
-    void tick();
+    // Shows both banks as the models hold them.
+    void refresh();
 
 private:
     using BankPickers = std::array<OptionPicker*, 8>;
-    void addBank(QHBoxLayout* row, const QString& title, QX2Effects& bank, BankPickers& pickers);
-    void refresh();
+    void addBank(QHBoxLayout* row, const QString& title, int bank, BankPickers& pickers);
 
-    std::shared_ptr<QX2Effects> effects1_ = std::make_shared<QX2Effects>();
-    std::shared_ptr<QX2Effects> effects2_ = std::make_shared<QX2Effects>();
-    QX2EffectsTick tick_;
+    LooperSession& session_;
     BankPickers pickers1_{};
     BankPickers pickers2_{};
-    QTimer timer_;
 };
 
 }  // namespace qx::app

@@ -10,11 +10,10 @@
 #include <QTabWidget>
 #include <QTimer>
 
-#include "app/ConfigurationCommands.h"
 #include "app/MainWindow.h"
-#include "app/PanelLink.h"
 #include "app/QtFileDialogs.h"
 #include "app/QtMainQueue.h"
+#include "session/SessionFactory.h"
 
 int main(int argc, char** argv)
 {
@@ -33,20 +32,19 @@ int main(int argc, char** argv)
     }
 
     qx::app::QtMainQueue mainQueue;
-    auto link = qx::app::makePanelLink(mainQueue, true);
-    if (!link) {
+    auto session = qx::makeDemoSession(mainQueue);
+    if (!session) {
         std::fputs("redovivevorev-screenshots: this build has no simulated looper\n", stderr);
         return 1;
     }
     qx::app::QtFileDialogs dialogs;
-    qx::app::SaveableConfigCommands configuration(link->saveableConfig());
 
     bool saved = true;
     {
-        qx::app::MainWindow window(link->interface(), dialogs, configuration);
+        qx::app::MainWindow window(*session, dialogs);
         window.resize(940, 560);
         window.show();
-        link->start();
+        session->start();
         QTimer::singleShot(seconds * 1000, &window, [&] {
             const char* const names[] = {"main", "midi-button", "misc-config", "qx2-buttons", "log"};
             for (int tab = 0; tab < window.tabs()->count(); ++tab) {
@@ -58,7 +56,7 @@ int main(int argc, char** argv)
             QApplication::quit();
         });
         QApplication::exec();
-        link->stop();
+        session->stop();
     }
     return saved ? 0 : 1;
 }

@@ -4,11 +4,10 @@
 
 #include <QApplication>
 
-#include "app/ConfigurationCommands.h"
 #include "app/MainWindow.h"
-#include "app/PanelLink.h"
 #include "app/QtFileDialogs.h"
 #include "app/QtMainQueue.h"
+#include "session/SessionFactory.h"
 
 namespace {
 
@@ -31,26 +30,24 @@ int main(int argc, char** argv)
         else return usage();
     }
 
-    // Declared first, destroyed last: the link posts here until it is stopped.
+    // Declared first, destroyed last: the session posts here until it is stopped.
     qx::app::QtMainQueue mainQueue;
-    auto link = qx::app::makePanelLink(mainQueue, demo);
-    if (!link) {
+    auto session = demo ? qx::makeDemoSession(mainQueue) : qx::makeSystemSession(mainQueue);
+    if (!session) {
         std::fputs("redovivevorev: this build has no simulated looper for --demo\n", stderr);
         return 1;
     }
     qx::app::QtFileDialogs dialogs;
-    qx::app::SaveableConfigCommands configuration(link->saveableConfig());
 
     int status = 0;
     {
-        qx::app::MainWindow window(link->interface(), dialogs, configuration);
+        qx::app::MainWindow window(*session, dialogs);
         dialogs.setParent(&window);
         window.show();
-        // The models are in place before the first hand-off can arrive.
-        link->start();
+        session->start();
         status = QApplication::exec();
-        // Stop every thread before the views and models go away.
-        link->stop();
+        // Stop every thread before the views go away.
+        session->stop();
     }
     return status;
 }

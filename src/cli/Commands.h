@@ -1,6 +1,6 @@
 #pragma once
 // Each qxctl command is one function; main() dispatches on the first word.
-#include "cli/CliSession.h"
+#include "cli/CliRunner.h"
 
 namespace qx::cli {
 

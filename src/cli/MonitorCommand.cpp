@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "cli/CliSession.h"
+#include "cli/CliRunner.h"
 #include "cli/Commands.h"
 #include "cli/TrackTable.h"
 
@@ -11,30 +11,36 @@ namespace qx::cli {
 
 int runMonitor(const Args& args)
 {
-    CliSession session(args.demo);
+    CliRunner runner(args.demo);
+    const SessionModels& models = runner.models();
     const bool terminal = isatty(STDOUT_FILENO);
     std::string shown;
     bool dirty = true;
     auto markDirty = [&dirty] { dirty = true; };
-    session.tracks->subscribe(markDirty);
-    session.deviceLine->subscribe(markDirty);
-    session.log->subscribe([&session] {
-        // The looper's log text goes to the terminal as it arrives; emptying
-        // the model notifies again, with nothing left to print.
-        if (session.log->log().empty()) return;
-        std::fputs(session.log->log().c_str(), stdout);
-        session.log->setLog({});
+    models.tracks->subscribe(markDirty);
+    models.deviceLine->subscribe(markDirty);
+    // The looper's log text goes to the terminal as it arrives.
+    std::size_t printed = 0;
+    models.log->subscribe([&models, &printed] {
+        const std::string& log = models.log->log();
+        if (log.size() < printed) printed = 0;  // the log was replaced
+        std::fputs(log.c_str() + printed, stdout);
+        printed = log.size();
     });
+    auto nextDraw = std::chrono::steady_clock::now();
     auto redraw = [&] {
-        if (!dirty) return;
+        if (!dirty || std::chrono::steady_clock::now() < nextDraw) return false;
+        nextDraw = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
         dirty = false;
-        const std::string table = renderTrackTable(*session.tracks, session.deviceLine->text());
-        if (table == shown) return;
+        const std::string table = renderTrackTable(*models.tracks, models.deviceLine->text());
+        if (table == shown) return false;
         shown = table;
         std::fputs(terminal ? ("\x1b[H\x1b[2J" + table).c_str() : (table + "\n").c_str(), stdout);
         std::fflush(stdout);
+        return false;  // until Ctrl-C
     };
-    session.runUntil([] { return false; }, std::chrono::hours(24 * 365), redraw, std::chrono::milliseconds(200));
+    // Redrawn at most five times a second.
+    runner.runUntil(redraw, std::chrono::hours(24 * 365));
     std::puts("monitor: stopped");
     return 0;
 }

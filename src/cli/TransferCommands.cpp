@@ -1,10 +1,9 @@
 // qxctl save FILE and qxctl restore FILE: the looper's button mappings and
 // effect banks to a file, and the file's mappings back to the looper.
 #include <cstdio>
-#include <optional>
 #include <string>
 
-#include "cli/CliSession.h"
+#include "cli/CliRunner.h"
 #include "cli/Commands.h"
 #include "cli/ProgressBar.h"
 
@@ -12,11 +11,6 @@ namespace qx::cli {
 namespace {
 
 enum class Direction { save, restore };
-
-bool looperAnswering(CliSession& session)
-{
-    return session.interface().midiPolling.load() || session.linkState->text().rfind("Connected", 0) == 0;
-}
 
 int runTransfer(const Args& args, Direction direction)
 {
@@ -27,38 +21,40 @@ int runTransfer(const Args& args, Direction direction)
         return 2;
     }
     const std::string& path = args.words[0];
-    CliSession session(args.demo);
-    if (!session.runUntil([&] { return looperAnswering(session); }, std::chrono::seconds(20))) {
+    CliRunner runner(args.demo);
+    LooperSession& session = runner.session();
+    const SessionModels& models = runner.models();
+    if (!runner.awaitLooper(std::chrono::seconds(20))) {
         std::printf("%s refused: no looper answered on MIDI or on the network\n", save ? "Save" : "Restore");
         return 1;
     }
 
-    QXSaveableConfig& transfer = session.link().saveableConfig();
-    std::optional<Outcome> outcome;
-    transfer.setOutcomeHandler([&outcome](const Outcome& o) { outcome = o; });
-    if (auto refusal = save ? transfer.saveConfiguration(path) : transfer.restoreConfiguration(path)) {
-        std::puts(refusal->c_str());
+    const std::uint64_t endedBefore = models.outcome->ended();
+    const Outcome started = save ? session.save(path) : session.restore(path);
+    if (!started.success) {
+        std::puts(started.text.c_str());
         return 1;
     }
-    session.completion->subscribe([&] { drawProgress(name, session.completion->completion()); });
+    models.progress->subscribe([&] { drawProgress(name, models.progress->completion()); });
     // A looper that stops answering ends the transfer by itself.
-    session.runUntil([&] { return outcome.has_value(); }, std::chrono::minutes(30));
+    const bool ended = runner.runUntil([&] { return models.outcome->ended() > endedBefore; }, std::chrono::minutes(30));
     endProgress();
-    if (!outcome) {
+    if (!ended) {
+        session.cancelTransfer();
         std::printf("%s interrupted: nothing %s\n", save ? "Save" : "Restore", save ? "written" : "sent");
         return 1;
     }
-    if (!save && outcome->success) {
+    const Outcome outcome = models.outcome->last();
+    if (!save && outcome.success) {
         // The mapping writes leave one per polling cycle after the transfer;
         // leaving now would lose them.
-        QXCommandQueue& commands = session.interface().cmdQueue;
-        if (!session.runUntil([&] { return commands.count() == 0; }, std::chrono::seconds(60))) {
-            std::printf("Restore interrupted: %zu button mapping writes were not sent\n", commands.count());
+        if (!runner.runUntil([&] { return session.queuedForLooper() == 0; }, std::chrono::seconds(60))) {
+            std::printf("Restore interrupted: %zu button mapping writes were not sent\n", session.queuedForLooper());
             return 1;
         }
     }
-    std::puts(outcome->text.c_str());
-    return outcome->success ? 0 : 1;
+    std::puts(outcome.text.c_str());
+    return outcome.success ? 0 : 1;
 }
 
 }  // namespace

@@ -1,23 +1,11 @@
 // qxctl upgrade FILE: sends a firmware file over whichever link is live.
 #include <cstdio>
-#include <optional>
 
-#include "cli/CliSession.h"
+#include "cli/CliRunner.h"
 #include "cli/Commands.h"
 #include "cli/ProgressBar.h"
 
 namespace qx::cli {
-
-namespace {
-
-// True once a looper answers on either link.
-bool looperAnswering(CliSession& session)
-{
-    return session.interface().midiPolling.load() ||
-           session.linkState->text().rfind("Connected", 0) == 0;
-}
-
-}  // namespace
 
 int runUpgrade(const Args& args)
 {
@@ -25,28 +13,29 @@ int runUpgrade(const Args& args)
         std::fputs("usage: qxctl upgrade FILE [--demo]\n", stderr);
         return 2;
     }
-    CliSession session(args.demo);
-    if (!session.runUntil([&] { return looperAnswering(session); }, std::chrono::seconds(20))) {
+    CliRunner runner(args.demo);
+    const SessionModels& models = runner.models();
+    if (!runner.awaitLooper(std::chrono::seconds(20))) {
         std::puts("Upgrade refused: no looper answered on MIDI or on the network");
         return 1;
     }
-    std::optional<Outcome> outcome;
-    session.interface().setUpgradeOutcomeHandler([&outcome](const Outcome& o) { outcome = o; });
-    if (auto refusal = session.interface().loadUpgradeFile(args.words[0])) {
-        std::puts(refusal->c_str());
+    const std::uint64_t endedBefore = models.outcome->ended();
+    const Outcome started = runner.session().upgrade(args.words[0]);
+    if (!started.success) {
+        std::puts(started.text.c_str());
         return 1;
     }
-    session.completion->subscribe([&] { drawProgress("upgrade", session.completion->completion()); });
+    models.progress->subscribe([&] { drawProgress("upgrade", models.progress->completion()); });
     // A vanished looper ends a network upgrade after five silent seconds; over
     // MIDI the file goes out whether or not the looper listens.
-    session.runUntil([&] { return outcome.has_value(); }, std::chrono::hours(1));
+    const bool ended = runner.runUntil([&] { return models.outcome->ended() > endedBefore; }, std::chrono::hours(1));
     endProgress();
-    if (!outcome) {
+    if (!ended) {
         std::puts("Upgrade interrupted");
         return 1;
     }
-    std::puts(outcome->text.c_str());
-    return outcome->success ? 0 : 1;
+    std::puts(models.outcome->last().text.c_str());
+    return models.outcome->last().success ? 0 : 1;
 }
 
 }  // namespace qx::cli

@@ -9,7 +9,7 @@
 #include <variant>
 #include <vector>
 
-#include "config/SaveableConfigRecords.h"
+#include "config/ConfigurationRecords.h"
 
 namespace qx {
 

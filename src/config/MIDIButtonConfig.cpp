@@ -1,6 +1,6 @@
 #include "config/MIDIButtonConfig.h"
 
-#include "midi/Messages.h"
+#include "protocol/Messages.h"
 
 namespace qx {
 

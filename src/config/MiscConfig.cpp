@@ -1,7 +1,8 @@
 #include "config/MiscConfig.h"
 
 #include "common/ConsoleLine.h"
-#include "midi/Messages.h"
+#include "common/ConsoleTexts.h"
+#include "protocol/Messages.h"
 
 namespace qx {
 namespace {
@@ -33,11 +34,27 @@ void MiscConfigModel::sendChangedSettings()
     if (now.midiInClockMode != was.midiInClockMode) queue(msg::kClockModeWrite, inClockCode(now.midiInClockMode));
     if (now.midiOutClockMode != was.midiOutClockMode) queue(msg::kClockModeWrite, outClockCode(now.midiOutClockMode));
     if (now.midiChannel != was.midiChannel) {
-        if (now.midiChannel < 0) consoleLine({"MIDI channel error ", now.midiChannel});
+        if (now.midiChannel < 0) consoleLine({console::kMidiChannelError, now.midiChannel});
         else queue(msg::kMidiChannelWrite, now.midiChannel);
     }
     if (now.noiseGateLevel != was.noiseGateLevel) queue(msg::kNoiseGateWrite, now.noiseGateLevel);
     oldConfig = currentConfig;
+}
+
+void MiscConfigModel::applyReport(const SettingsReport& report)
+{
+    auto take = [](const std::optional<std::int64_t>& value, std::int64_t& field) {
+        if (value) field = *value;
+    };
+    take(report.brightness, reported_.qx2Brightness);
+    take(report.displayType, reported_.qx2DisplayType);
+    take(report.inClockMode, reported_.midiInClockMode);
+    take(report.outClockMode, reported_.midiOutClockMode);
+    take(report.midiChannel, reported_.midiChannel);
+    take(report.noiseGate, reported_.noiseGateLevel);
+    currentConfig = oldConfig = reported_;
+    if (report.slice == 0) ++slice0Taken_;
+    if (report.slice == 72) ++slice72Taken_;
 }
 
 }  // namespace qx

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "common/QXCommandQueue.h"
+#include "protocol/SettingsSlice.h"
 
 namespace qx {
 
@@ -31,14 +32,10 @@ public:
 
     // Queues one write per changed setting, in field order, then settles all.
     void sendChangedSettings();
-    // The looper's values replace both records: nothing counts as changed.
-    // The slice number only feeds slicesTaken().
-    void applyReported(const MiscConfigStruct& reported, std::int64_t sliceNum = -1)
-    {
-        currentConfig = oldConfig = reported;
-        if (sliceNum == 0) ++slice0Taken_;
-        if (sliceNum == 72) ++slice72Taken_;
-    }
+    // A settings report: the values it carries join the looper's values
+    // known so far, which then replace both records, so nothing counts as
+    // changed.
+    void applyReport(const SettingsReport& report);
     // How many reports of slice 0 or 72 this model has taken, so that a caller
     // that asked for a slice can tell when an answer has come.
     std::int64_t slicesTaken(std::int64_t sliceNum) const
@@ -48,6 +45,8 @@ public:
 
 private:
     QXCommandQueue& commands_;
+    // Every setting as the looper last reported it (zero until reported).
+    MiscConfigStruct reported_{};
     std::int64_t slice0Taken_ = 0;
     std::int64_t slice72Taken_ = 0;
 };

@@ -6,16 +6,12 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
-#include <string>
 #include <vector>
-
-#include "model/Observable.h"
 
 namespace qx {
 
 class QXEffect {
 public:
-    const std::string id = makeUuid();
     std::int64_t effectNum() const { return effectNum_.load(std::memory_order_relaxed); }
     void setEffectNum(std::int64_t value) { effectNum_.store(value, std::memory_order_relaxed); }
 

@@ -2,15 +2,8 @@
 
 namespace qx {
 
-void MiscConfigTick::tick()
-{
-    ++refreshCount_;
-    model_->sendChangedSettings();
-}
-
 void MIDIButtonTick::tick()
 {
-    ++refreshCount_;
     MIDIButtonConfig& model = *model_;
     if (model.receivedBtnNum != -1 && model.receivedBtnType != -1) {
         midiButtonType = model.receivedBtnType;
@@ -28,7 +21,6 @@ void QX2EffectsTick::tick()
 {
     if (bank1_->hasChanges()) request_();
     if (bank2_->hasChanges()) request_();
-    ++refreshCount_;
 }
 
 }  // namespace qx

@@ -1,7 +1,6 @@
 #pragma once
 // The 0.5 s edit cycles of the three settings tabs, without any widget: the
-// window calls tick() on a timer, the command-line tool calls it in its loop,
-// and the tests step it by hand.
+// session ticks them, and the tests step them by hand.
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -16,13 +15,10 @@ namespace qx {
 class MiscConfigTick {
 public:
     explicit MiscConfigTick(std::shared_ptr<MiscConfigModel> model) : model_(std::move(model)) {}
-    void tick();
-    std::int64_t refreshCount() const { return refreshCount_; }
-    MiscConfigModel& model() { return *model_; }
+    void tick() { model_->sendChangedSettings(); }
 
 private:
     std::shared_ptr<MiscConfigModel> model_;
-    std::int64_t refreshCount_ = 0;
 };
 
 // "MIDI Button": learns a pressed button, writes edited slots, selects the
@@ -31,8 +27,6 @@ class MIDIButtonTick {
 public:
     explicit MIDIButtonTick(std::shared_ptr<MIDIButtonConfig> model) : model_(std::move(model)) {}
     void tick();
-    std::int64_t refreshCount() const { return refreshCount_; }
-    MIDIButtonConfig& model() { return *model_; }
 
     // The pickers' state: the chosen kind value and button number.
     std::int64_t midiButtonType = 0;
@@ -42,7 +36,6 @@ private:
     std::shared_ptr<MIDIButtonConfig> model_;
     std::int64_t oldMBT = -1;  // no kind has this value: the first tick selects
     std::int64_t oldMBN = 0;
-    std::int64_t refreshCount_ = 0;
 };
 
 // "QX2 Buttons": raises the effects write request while a bank differs from
@@ -53,13 +46,10 @@ public:
     QX2EffectsTick(std::shared_ptr<QX2Effects> bank1, std::shared_ptr<QX2Effects> bank2, WriteRequest request)
         : bank1_(std::move(bank1)), bank2_(std::move(bank2)), request_(std::move(request)) {}
     void tick();
-    std::int64_t refreshCount() const { return refreshCount_; }
-    QX2Effects& bank(int which) { return which == 1 ? *bank1_ : *bank2_; }
 
 private:
     std::shared_ptr<QX2Effects> bank1_, bank2_;
     WriteRequest request_;
-    std::int64_t refreshCount_ = 0;
 };
 
 }  // namespace qx

@@ -1,65 +1,59 @@
 #include "midi/MidiPollCycle.h"
 
 #include "common/ConsoleLine.h"
-#include "midi/Messages.h"
-#include "midi/QXInterface.h"
+#include "common/ConsoleTexts.h"
+#include "midi/MidiLink.h"
+#include "protocol/Messages.h"
 
 namespace qx {
-namespace {
 
-constexpr const char* kSearchingMidi = "Searching for the looper on MIDI";
-constexpr const char* kPollingMidi = "Polling the looper over MIDI";
-constexpr const char* kSearchingNetwork = "Searching the network for the looper";
-
-}  // namespace
-
-void MidiPollCycle::announce(const char* state)
+void MidiPollCycle::announce(LinkState::Phase phase)
 {
-    // Only changes are told; the network side tells its own states.
-    if (announced_ == state) return;
-    announced_ = state;
-    link_.showLinkState(state);
+    // The arbiter passes on changes only.
+    link_.host().arbiter.publish(LinkState{.phase = phase, .looperName = {}, .address = {}});
 }
+
+std::int64_t MidiPollCycle::unanswered() const { return link_.host().arbiter.unanswered(Transport::midi); }
 
 Seconds MidiPollCycle::step()
 {
+    LinkArbiter& arbiter = link_.host().arbiter;
     for (;;) {
         switch (phase_) {
         case Phase::enterSearch:
-            link_.pollTries.store(1);
+            arbiter.setUnanswered(Transport::midi, 1);
             phase_ = Phase::search;
             break;
 
         case Phase::search:
             // A status report resets the count to 0 while the search runs.
-            if (link_.pollTries.load() < 1 && link_.pollMIDI()) {
+            if (unanswered() < 1 && arbiter.holds(Transport::midi)) {
                 phase_ = Phase::enterPolling;
                 break;
             }
-            if (!link_.pollMIDI()) return Seconds(kIdlePause);
-            if (link_.pollTries.load() >= kSearchGiveUp) {
-                link_.setPollMIDI(false);  // the network side now holds the link
-                announce(kSearchingNetwork);
+            if (!arbiter.holds(Transport::midi)) return Seconds(kIdlePause);
+            if (unanswered() >= kSearchGiveUp) {
+                // Told before the hand-over, so the network side's word comes after it.
+                announce(LinkState::Phase::searchingNetwork);
+                arbiter.handTo(Transport::network);
                 phase_ = Phase::enterSearch;
                 break;
             }
-            announce(kSearchingMidi);
-            link_.clearTracks();
+            announce(LinkState::Phase::searchingMidi);
             // Counted before it leaves: a looper that answers at once must
             // find the request already counted, or its reset is undone.
-            link_.pollTries.fetch_add(2);
+            arbiter.addUnanswered(Transport::midi, 2);
             link_.sendMessage(msg::statusRequest());
             return Seconds(kSearchPause);
 
         case Phase::enterPolling:
-            consoleLine({"Polling MIDI"});
-            announce(kPollingMidi);
-            link_.midiPolling.store(true);
-            if (link_.pollTries.load() > 9) {
+            consoleLine({console::kPollingMidi});
+            announce(LinkState::Phase::pollingMidi);
+            if (unanswered() > 9) {
                 phase_ = Phase::leavePolling;
                 break;
             }
-            pendingPoll_ = pendingSave_ = false;
+            pendingRead_ = pendingWrite_ = false;
             statusCount_ = 0;
             phase_ = Phase::polling;
             break;
@@ -70,15 +64,14 @@ Seconds MidiPollCycle::step()
             return Seconds(kCyclePause);
 
         case Phase::afterCycle:
-            phase_ = link_.pollTries.load() >= kPollGiveUp ? Phase::leavePolling : Phase::polling;
+            phase_ = unanswered() >= kPollGiveUp ? Phase::leavePolling : Phase::polling;
             break;
 
         case Phase::leavePolling:
-            link_.midiPolling.store(false);
-            link_.firstContact.store(true);
-            link_.setPollMIDI(false);
-            consoleLine({"Polling IP"});
-            announce(kSearchingNetwork);
+            arbiter.expectFirstContact();
+            consoleLine({console::kPollingIp});
+            announce(LinkState::Phase::searchingNetwork);
+            arbiter.handTo(Transport::network);
             phase_ = Phase::enterSearch;
             break;
         }
@@ -87,31 +80,31 @@ Seconds MidiPollCycle::step()
 
 void MidiPollCycle::pollOnce()
 {
-    const auto triggers = link_.takeTriggers();
-    pendingPoll_ = pendingPoll_ || triggers.poll;
-    pendingSave_ = pendingSave_ || triggers.save;
+    LinkHost& host = link_.host();
+    const auto taken = host.effects.take();
+    pendingRead_ = pendingRead_ || taken.read;
+    pendingWrite_ = pendingWrite_ || taken.write;
 
-    if (link_.upgrade().inProgress()) {
+    if (link_.upgradeInProgress()) {
         link_.sendUpgradeMessage();
         return;
     }
-    if (pendingPoll_) {
+    if (pendingRead_) {
         link_.sendMessage(msg::effectsRequest());
-        pendingPoll_ = false;
+        pendingRead_ = false;
         return;
     }
-    if (pendingSave_) {
-        link_.sendEffectsConfiguration();
-        pendingSave_ = false;
+    if (pendingWrite_) {
+        link_.sendMessage(host.effects.writeMessage());
+        pendingWrite_ = false;
         return;
     }
-    if (Bytes command = link_.cmdQueue.dequeue(); !command.empty()) {
+    if (Bytes command = host.commands.dequeue(); !command.empty()) {
         link_.sendMessage(command);
         return;
     }
     if (statusCount_ < kStatusPerLog) {
-        link_.clearTracks();
-        link_.pollTries.fetch_add(1);
+        host.arbiter.addUnanswered(Transport::midi);
         link_.sendMessage(msg::statusRequest());
         ++statusCount_;
         return;

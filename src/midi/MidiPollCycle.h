@@ -8,11 +8,12 @@
 // can walk the cycle without waiting and the worker thread sleeps in between.
 #include <cstdint>
 
+#include "common/LinkState.h"
 #include "common/Pacer.h"
 
 namespace qx {
 
-class QXInterface;
+class MidiLink;
 
 class MidiPollCycle {
 public:
@@ -23,7 +24,7 @@ public:
     static constexpr std::int64_t kSearchGiveUp = 11;
     static constexpr std::int64_t kPollGiveUp = 10;
 
-    explicit MidiPollCycle(QXInterface& link) : link_(link) {}
+    explicit MidiPollCycle(MidiLink& link) : link_(link) {}
     Seconds step();
 
     enum class Phase { enterSearch, search, enterPolling, polling, afterCycle, leavePolling };
@@ -31,14 +32,14 @@ public:
 
 private:
     void pollOnce();
-    void announce(const char* state);
+    void announce(LinkState::Phase phase);
+    std::int64_t unanswered() const;
 
-    QXInterface& link_;
+    MidiLink& link_;
     Phase phase_ = Phase::enterSearch;
-    bool pendingPoll_ = false;
-    bool pendingSave_ = false;
+    bool pendingRead_ = false;
+    bool pendingWrite_ = false;
     std::int64_t statusCount_ = 0;
-    const char* announced_ = nullptr;
 };
 
 }  // namespace qx

@@ -1,6 +1,6 @@
 #include "midi/MidiUpgrade.h"
 
-#include "midi/SysExCodec.h"
+#include "protocol/SysExCodec.h"
 
 namespace qx {
 

@@ -4,7 +4,6 @@
 #include <cstddef>
 #include <functional>
 #include <map>
-#include <string>
 
 namespace qx {
 
@@ -29,8 +28,5 @@ private:
     std::map<std::size_t, Observer> observers_;
     std::size_t lastToken_ = 0;
 };
-
-// A fresh random identifier (version 4 UUID text); used only as identity in lists.
-std::string makeUuid();
 
 }  // namespace qx

@@ -12,13 +12,6 @@ std::string seconds(std::int64_t samples)
     return text;
 }
 
-// "%d": the low 32 bits read as a signed number, so an unsigned network word
-// of 4294967286 shows as -10 just like a MIDI level of -10.
-std::string low32(std::int64_t value)
-{
-    return std::to_string(static_cast<std::int32_t>(static_cast<std::uint32_t>(value & 0xFFFFFFFF)));
-}
-
 TrackColor stateColor(std::uint8_t code)
 {
     switch (code) {
@@ -59,9 +52,9 @@ void Tracks::updateFromStatus(const std::vector<QXStatusStruct>& entries)
         record.length = seconds(entry.length);
         record.position = seconds(entry.position);
         record.status = statusName(entry.status);
-        record.pan = low32(entry.pan);
-        record.volume = low32(entry.level);
-        record.feedback = low32(entry.feedback);
+        record.pan = std::to_string(entry.pan);
+        record.volume = std::to_string(entry.level);
+        record.feedback = std::to_string(entry.feedback);
         record.color = stateColor(entry.status);
         record.trackNumColor = entry.selected ? TrackColor::blue : TrackColor::clear;
         tracks_[i] = std::move(record);

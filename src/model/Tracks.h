@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "model/Observable.h"
-#include "model/QXStatusStruct.h"
+#include "protocol/QXStatusStruct.h"
 
 namespace qx {
 
@@ -15,7 +15,6 @@ enum class TrackColor { clear, red, yellow, green, orange, blue };
 
 struct TrackStatus {
     explicit TrackStatus(std::int64_t trackNumber) : index(trackNumber) {}
-    std::string id = makeUuid();
     std::int64_t index;
     std::string length;
     std::string position;

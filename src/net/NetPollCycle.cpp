@@ -1,15 +1,14 @@
 #include "net/NetPollCycle.h"
 
-#include "midi/Messages.h"
-#include "net/QXNetworkInterface.h"
-#include "net/TextMessages.h"
+#include "protocol/Messages.h"
+#include "protocol/TextMessages.h"
 
 namespace qx {
 
 void NetPollCycle::queueSettingsRequests()
 {
-    host_.commandQueue().enqueue(msg::settingsSliceRequest(msg::kSlice0));
-    host_.commandQueue().enqueue(msg::settingsSliceRequest(msg::kSlice72));
+    host_.commands.enqueue(msg::settingsSliceRequest(msg::kSlice0));
+    host_.commands.enqueue(msg::settingsSliceRequest(msg::kSlice72));
 }
 
 Seconds NetPollCycle::step()
@@ -20,13 +19,13 @@ Seconds NetPollCycle::step()
         return Seconds(kAfterLogQuery);
     }
     // An upgrade owns the looper's attention: nothing is sent or counted.
-    if (link_.pollingPausedNow()) return Seconds(kPausedPause);
-    const Bytes command = host_.commandQueue().dequeue();
+    if (paused_.load()) return Seconds(kPausedPause);
+    const Bytes command = host_.commands.dequeue();
     if (!command.empty()) {
         send_(command);
         return Seconds(kAfterCommand);
     }
-    link_.addPollAttempt();
+    host_.arbiter.addUnanswered(Transport::network);
     send_(net::bytesOf(net::kStatusQuery));
     logQueryOwed_ = true;
     return Seconds(kAfterStatusQuery);
@@ -34,7 +33,7 @@ Seconds NetPollCycle::step()
 
 bool NetPollCycle::keepPolling() const
 {
-    return logQueryOwed_ || link_.pollAttemptsNow() < kGiveUp;
+    return logQueryOwed_ || host_.arbiter.unanswered(Transport::network) < kGiveUp;
 }
 
 }  // namespace qx

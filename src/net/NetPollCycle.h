@@ -7,16 +7,15 @@
 //
 // step() does the work up to the next pause and returns that pause, so a test
 // can walk the loop without waiting and the network thread sleeps in between.
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <span>
 
-#include "common/LinkContracts.h"
 #include "common/Pacer.h"
+#include "transport/Link.h"
 
 namespace qx {
-
-class QXNetworkInterface;
 
 class NetPollCycle {
 public:
@@ -27,8 +26,9 @@ public:
     static constexpr std::int64_t kGiveUp = 10;
 
     using Send = std::function<void(std::span<const std::uint8_t>)>;
-    NetPollCycle(QXNetworkInterface& link, LinkHost& host, Send send)
-        : link_(link), host_(host), send_(std::move(send)) {}
+    // paused: true while an upgrade owns the looper's attention.
+    NetPollCycle(LinkHost host, const std::atomic<bool>& paused, Send send)
+        : host_(host), paused_(paused), send_(std::move(send)) {}
 
     // Puts the two settings slice requests (slices 0 and 72) at the end of
     // the command queue, so they are the first commands of the loop.
@@ -39,8 +39,8 @@ public:
     bool keepPolling() const;
 
 private:
-    QXNetworkInterface& link_;
-    LinkHost& host_;
+    LinkHost host_;
+    const std::atomic<bool>& paused_;
     Send send_;
     bool logQueryOwed_ = false;
 };

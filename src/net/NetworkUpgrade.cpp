@@ -1,9 +1,8 @@
-// The firmware upgrade over the network: announced with a text command, then
-// served slice by slice over a socket of its own while polling is paused.
-#include "common/UpgradeFile.h"
+#include "net/NetworkUpgrade.h"
+
 #include "net/NetUpgradeTransfer.h"
-#include "net/QXNetworkInterface.h"
-#include "net/TextMessages.h"
+#include "protocol/TextMessages.h"
+#include "protocol/UpgradeFile.h"
 
 namespace qx {
 namespace {
@@ -16,73 +15,82 @@ std::string stoppedText(const char* why, const NetUpgradeTransfer& transfer)
 
 }  // namespace
 
-std::optional<std::string> QXNetworkInterface::startUpgrade(Bytes contents)
+NetworkUpgrade::NetworkUpgrade(LinkHost host, Pacer& pacer, std::atomic<bool>& paused, SocketOpener openSocket,
+                               FoundLooper found)
+    : host_(host), pacer_(pacer), paused_(paused), openSocket_(std::move(openSocket)), found_(std::move(found))
+{
+}
+
+std::optional<std::string> NetworkUpgrade::start(Bytes contents)
 {
     if (contents.empty()) return std::string("Upgrade refused: the file is empty");
     if (contents.size() > kMaxUpgradeFile) return std::string("Upgrade refused: the file is longer than 1,000,000 bytes");
-    const std::optional<sockaddr_in> looper = looperAddress();
-    if (!foundInterface() || !looper) return std::string("Upgrade refused: no looper found on the network");
-    if (upgradeRunning_.exchange(true)) return std::string("Upgrade refused: an upgrade is already running");
+    const LooperOnNetwork looper = found_();
+    if (!looper.interface || !isAddressSet(looper.address))
+        return std::string("Upgrade refused: no looper found on the network");
+    if (running_.exchange(true)) return std::string("Upgrade refused: an upgrade is already running");
     // The previous upgrade thread has ended its work; collect it.
-    if (upgradeThread_.joinable()) upgradeThread_.join();
-    auto transfer = std::make_shared<NetUpgradeTransfer>(std::move(contents), *looper);
-    upgradeThread_ = std::thread([this, transfer] { upgradeThread(transfer); });
+    if (thread_.joinable()) thread_.join();
+    auto transfer = std::make_shared<NetUpgradeTransfer>(std::move(contents), looper.address);
+    thread_ = std::thread([this, transfer] { run(transfer); });
     return std::nullopt;
 }
 
-void QXNetworkInterface::upgradeThread(std::shared_ptr<NetUpgradeTransfer> transfer)
+void NetworkUpgrade::stop()
 {
-    setPollingPaused(true);
+    std::shared_ptr<UdpSocket> socket;
+    {
+        std::lock_guard guard(socketLock_);
+        socket = socket_;
+    }
+    if (socket) socket->wake();
+    if (thread_.joinable()) thread_.join();
+}
+
+void NetworkUpgrade::run(std::shared_ptr<NetUpgradeTransfer> transfer)
+{
+    paused_.store(true);
     Outcome outcome;
-    std::shared_ptr<UdpSocket> socket = foundInterface() ? options_.openSocket() : nullptr;
-    if (!foundInterface()) {
+    const LooperOnNetwork looper = found_();
+    std::shared_ptr<UdpSocket> socket = looper.interface ? openSocket_() : nullptr;
+    if (!looper.interface) {
         outcome = {false, "Upgrade stopped: no looper found on the network"};
     } else if (!socket) {
         outcome = {false, "Upgrade stopped: no socket for the upgrade"};
     } else {
         {
-            std::lock_guard guard(foundLock_);
-            upgradeSocket_ = socket;
+            std::lock_guard guard(socketLock_);
+            socket_ = socket;
         }
-        sendCommand(*socket, net::bytesOf(transfer->announcement()));
-        Bytes buffer(kMaxDatagram);
-        while (!transfer->finished() && !pacer_.stopRequested()) {
-            const UdpSocket::Received got = socket->receiveFrom(buffer);
-            if (pacer_.stopRequested()) break;
-            const NetUpgradeTransfer::Reaction reaction =
-                got.kind == UdpSocket::Received::Kind::datagram
-                    ? transfer->onDatagram(std::span(buffer).first(got.size), got.sender)
-                    : transfer->onSilence();
-            if (reaction.sendSlice) sendUpgradeSlice(*socket, reaction.to, *transfer, *reaction.sendSlice);
-            if (reaction.progress) host_.showProgress(*reaction.progress);
-        }
+        outcome = serve(*socket, looper.address, *transfer);
         {
-            std::lock_guard guard(foundLock_);
-            upgradeSocket_.reset();
+            std::lock_guard guard(socketLock_);
+            socket_.reset();
         }
-        socket.reset();
-        if (transfer->complete())
-            outcome = {true, "Upgrade finished: " + std::to_string(transfer->length()) + " bytes sent over the network"};
-        else if (pacer_.stopRequested())
-            outcome = {false, stoppedText("the link was shut down", *transfer)};
-        else
-            outcome = {false, stoppedText("the looper fell silent", *transfer)};
     }
-    setPollingPaused(false);
-    upgradeRunning_.store(false);
-    host_.upgradeEnded(std::move(outcome));
+    paused_.store(false);
+    running_.store(false);
+    host_.reports.upgradeEnded(std::move(outcome));
 }
 
-void QXNetworkInterface::sendUpgradeSlice(UdpSocket& socket, const sockaddr_in& to,
-                                          const NetUpgradeTransfer& transfer, int slice)
+Outcome NetworkUpgrade::serve(UdpSocket& socket, const sockaddr_in& looper, NetUpgradeTransfer& transfer)
 {
-    if (!looperAddress()) return;
-    socket.sendTo(transfer.sliceDatagram(slice), to);
-}
-
-void QXNetworkInterface::sendCommand(UdpSocket& socket, std::span<const std::uint8_t> text)
-{
-    if (const std::optional<sockaddr_in> looper = looperAddress()) socket.sendTo(text, *looper);
+    socket.sendTo(net::bytesOf(transfer.announcement()), looper);
+    Bytes buffer(kMaxDatagram);
+    while (!transfer.finished() && !pacer_.stopRequested()) {
+        const UdpSocket::Received got = socket.receiveFrom(buffer);
+        if (pacer_.stopRequested()) break;
+        const NetUpgradeTransfer::Reaction reaction =
+            got.kind == UdpSocket::Received::Kind::datagram
+                ? transfer.onDatagram(std::span(buffer).first(got.size), got.sender)
+                : transfer.onSilence();
+        if (reaction.sendSlice) socket.sendTo(transfer.sliceDatagram(*reaction.sendSlice), reaction.to);
+        if (reaction.progress) host_.reports.showProgress(*reaction.progress);
+    }
+    if (transfer.complete())
+        return {true, "Upgrade finished: " + std::to_string(transfer.length()) + " bytes sent over the network"};
+    if (pacer_.stopRequested()) return {false, stoppedText("the link was shut down", transfer)};
+    return {false, stoppedText("the looper fell silent", transfer)};
 }
 
 }  // namespace qx

@@ -9,7 +9,7 @@
 #include <mutex>
 #include <vector>
 
-#include "midi/Messages.h"
+#include "protocol/Messages.h"
 #include "sim/InProcessLooper.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <sstream>
 
-#include "midi/SysExCodec.h"
+#include "protocol/SysExCodec.h"
 #include "sim/ByteText.h"
 #include "sim/ConfigDump.h"
 

@@ -2,8 +2,8 @@
 // transport brought them.
 #include <algorithm>
 
-#include "midi/Messages.h"
-#include "midi/SysExCodec.h"
+#include "protocol/Messages.h"
+#include "protocol/SysExCodec.h"
 #include "sim/LooperEngine.h"
 #include "sim/LooperReplies.h"
 

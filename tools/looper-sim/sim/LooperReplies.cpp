@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "midi/Messages.h"
-#include "midi/SysExCodec.h"
+#include "protocol/Messages.h"
+#include "protocol/SysExCodec.h"
 
 namespace qx::sim::reply {
 

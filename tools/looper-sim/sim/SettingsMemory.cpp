@@ -1,6 +1,6 @@
 #include "sim/SettingsMemory.h"
 
-#include "midi/Messages.h"
+#include "protocol/Messages.h"
 
 namespace qx::sim {
 namespace {

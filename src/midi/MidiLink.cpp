@@ -1,0 +1,74 @@
+#include "midi/MidiLink.h"
+
+#include "midi/MidiPollCycle.h"
+#include "protocol/SysExCodec.h"
+
+namespace qx {
+
+MidiLink::MidiLink(LinkHost host, std::unique_ptr<MidiEndpoints> endpoints)
+    : host_(host),
+      endpoints_(std::move(endpoints)),
+      reassembler_([this](const Bytes& message) { host_.reports.received(Transport::midi, decodeSysEx(message)); })
+{
+    if (endpoints_) {
+        destinationNames_ = endpoints_->destinationNames();
+        sourceNames_ = endpoints_->sourceNames();
+        endpoints_->setReceiver([this](std::span<const std::uint8_t> bytes) { midiReadProc(bytes); });
+    }
+}
+
+MidiLink::~MidiLink()
+{
+    stop();
+    // No more bytes may reach a half-destroyed object.
+    if (endpoints_) endpoints_->setReceiver(nullptr);
+}
+
+void MidiLink::start()
+{
+    if (worker_.joinable()) return;
+    worker_ = std::thread([this] { workerLoop(); });
+}
+
+void MidiLink::stop()
+{
+    pacer_.requestStop();
+    if (worker_.joinable()) worker_.join();
+}
+
+void MidiLink::workerLoop()
+{
+    MidiPollCycle cycle(*this);
+    while (pacer_.pause(cycle.step())) {
+    }
+}
+
+void MidiLink::sendMessage(std::span<const std::uint8_t> message)
+{
+    // A message must fit one packet; none of the looper's messages is longer.
+    if (message.empty() || message.size() > sysex::kMaxMessage) return;
+    if (endpoints_) endpoints_->sendToEach(message);
+}
+
+std::optional<std::string> MidiLink::startUpgrade(Bytes contents)
+{
+    if (upgrade_.inProgress()) return std::string("Upgrade refused: an upgrade is already running");
+    upgrade_.load(std::move(contents));
+    return std::nullopt;
+}
+
+void MidiLink::sendUpgradeMessage()
+{
+    const std::int64_t length = upgrade_.length();
+    const MidiUpgrade::Step step = upgrade_.next();
+    if (!step.message.empty()) {
+        sendMessage(step.message);
+        host_.reports.showProgress(step.progress);
+    }
+    if (step.finished)
+        host_.reports.upgradeEnded({true, "Upgrade finished: " + std::to_string(length) + " bytes sent over MIDI"});
+    else if (step.abandoned)
+        host_.reports.upgradeEnded({false, "Upgrade stopped: the file is not a sequence of SysEx messages"});
+}
+
+}  // namespace qx

@@ -1,0 +1,62 @@
+#pragma once
+// The MIDI link: the system's MIDI destinations and sources (or the in-process
+// looper, or a test double), the read procedure that rebuilds SysEx messages
+// from any split of the bytes, and the worker that searches for the looper,
+// polls it, sends a firmware upgrade message by message and hands the link to
+// the network side when MIDI stays silent.
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common/Pacer.h"
+#include "midi/MidiEndpoints.h"
+#include "midi/MidiReassembler.h"
+#include "midi/MidiUpgrade.h"
+#include "transport/Link.h"
+
+namespace qx {
+
+class MidiLink final : public Link {
+public:
+    // Records the endpoints (none is a normal start: the network side then gets
+    // the link). Nothing runs until start().
+    MidiLink(LinkHost host, std::unique_ptr<MidiEndpoints> endpoints);
+    ~MidiLink() override;
+    MidiLink(const MidiLink&) = delete;
+    MidiLink& operator=(const MidiLink&) = delete;
+
+    void start() override;
+    void stop() override;
+    // The file goes out one message per polling cycle, while the looper is
+    // polled; the caller has checked that it is a SysEx upgrade file.
+    std::optional<std::string> startUpgrade(Bytes contents) override;
+
+    LinkHost& host() { return host_; }
+    // The read procedure: every byte from any MIDI source.
+    void midiReadProc(std::span<const std::uint8_t> bytes) { reassembler_.feed(bytes); }
+    // Worker thread: one message to every destination; the next upgrade message.
+    void sendMessage(std::span<const std::uint8_t> message);
+    bool upgradeInProgress() const { return upgrade_.inProgress(); }
+    void sendUpgradeMessage();
+
+    // The ports found at start-up.
+    const std::vector<std::string>& destinations() const { return destinationNames_; }
+    const std::vector<std::string>& sources() const { return sourceNames_; }
+
+private:
+    void workerLoop();
+
+    LinkHost host_;
+    std::unique_ptr<MidiEndpoints> endpoints_;
+    std::vector<std::string> destinationNames_;
+    std::vector<std::string> sourceNames_;
+    MidiReassembler reassembler_;
+    MidiUpgrade upgrade_;
+    Pacer pacer_;
+    std::thread worker_;
+};
+
+}  // namespace qx

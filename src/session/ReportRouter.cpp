@@ -1,0 +1,86 @@
+#include "session/ReportRouter.h"
+
+#include "common/ConsoleLine.h"
+#include "common/ConsoleTexts.h"
+#include "protocol/Messages.h"
+
+namespace qx {
+
+ReportRouter::ReportRouter(MainQueue& mainQueue, SessionModels& models, LinkHost host, ReplyTaker transferReply,
+                           std::function<void()> upgradeEnded)
+    : mainQueue_(mainQueue), models_(models), host_(host), transferReply_(std::move(transferReply)),
+      upgradeEndedHook_(std::move(upgradeEnded))
+{
+}
+
+void ReportRouter::received(Transport, LooperReport report)
+{
+    if (auto* tracks = std::get_if<TrackReport>(&report)) {
+        takeTracks(*tracks);
+    } else if (auto* log = std::get_if<LogReport>(&report)) {
+        mainQueue_.post([model = models_.log, text = std::move(log->text)] { model->append(text); });
+    } else if (auto* info = std::get_if<InformationReport>(&report)) {
+        showDeviceLine(info->text + " - MIDI");
+    } else if (auto* effects = std::get_if<EffectsReport>(&report)) {
+        transferReply_(std::move(effects->message));
+        mainQueue_.post([bank1 = models_.effects1, bank2 = models_.effects2, values = *effects] {
+            bank1->applyValues(FunctionValues(values.bank1.begin(), values.bank1.end()));
+            bank2->applyValues(FunctionValues(values.bank2.begin(), values.bank2.end()));
+        });
+    } else if (auto* mapping = std::get_if<ButtonMappingReport>(&report)) {
+        mainQueue_.post([model = models_.button, code = mapping->code, functions = mapping->functions] {
+            model->applyMapping(code, FunctionValues(functions.begin(), functions.end()));
+        });
+    } else if (auto* block = std::get_if<ButtonBlockReport>(&report)) {
+        transferReply_(std::move(block->message));
+    } else if (auto* event = std::get_if<ButtonEvent>(&report)) {
+        mainQueue_.post([model = models_.button, event = *event] { model->receiveButtonEvent(event.kind, event.number); });
+    } else if (auto* settings = std::get_if<SettingsReport>(&report)) {
+        mainQueue_.post([model = models_.settings, values = *settings] { model->applyReport(values); });
+    }
+}
+
+void ReportRouter::takeTracks(const TrackReport& report)
+{
+    if (report.form == TrackReport::Form::compact) {
+        // The network's answer to its status query.
+        host_.arbiter.setUnanswered(Transport::network, 0);
+    } else {
+        // The answer to MIDI's status request, whichever way it came. Four or
+        // more unanswered requests: the looper is back after a silence and may
+        // have changed while away, so its configuration is asked for again.
+        // The first answer on a newly gained link asks too, or a looper that
+        // answers at once would never show its identity, settings or banks.
+        const bool firstAnswer = host_.arbiter.takeFirstContact();
+        if (host_.arbiter.unanswered(Transport::midi) >= 4 || firstAnswer) requestConfiguration();
+        host_.arbiter.setUnanswered(Transport::midi, 0);
+    }
+    mainQueue_.post([model = models_.tracks, tracks = report.tracks] { model->updateFromStatus(tracks); });
+}
+
+void ReportRouter::requestConfiguration()
+{
+    host_.effects.requestRead();
+    host_.commands.enqueue(msg::informationRequest());
+    host_.commands.enqueue(msg::settingsSliceRequest(msg::kSlice0));
+    host_.commands.enqueue(msg::settingsSliceRequest(msg::kSlice72));
+    consoleLine({console::kRequestingConfiguration});
+}
+
+void ReportRouter::showDeviceLine(std::string text)
+{
+    mainQueue_.post([model = models_.deviceLine, text = std::move(text)] { model->setText(text); });
+}
+
+void ReportRouter::showProgress(double fraction)
+{
+    mainQueue_.post([model = models_.progress, fraction] { model->setCompletion(fraction); });
+}
+
+void ReportRouter::upgradeEnded(Outcome outcome)
+{
+    if (upgradeEndedHook_) upgradeEndedHook_();
+    mainQueue_.post([model = models_.outcome, outcome = std::move(outcome)] { model->set(outcome); });
+}
+
+}  // namespace qx

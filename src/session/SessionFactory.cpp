@@ -1,0 +1,40 @@
+#include "session/SessionFactory.h"
+
+#include "midi/MidiLink.h"
+#include "midi/RtMidiEndpoints.h"
+#include "session/IdleNetworkLink.h"
+#ifdef QX_HAS_DEMO_LOOPER
+#include "sim/InProcessLooper.h"
+#endif
+
+namespace qx {
+
+LooperSession::LinkFactory makeLinks(LinkChoice choice)
+{
+    return [choice = std::move(choice)](LinkHost host) {
+        LooperSession::Links links;
+        links.midi = std::make_unique<MidiLink>(host, choice.midi ? choice.midi() : nullptr);
+        if (choice.network) links.network = std::make_unique<NetworkLink>(host, *choice.network);
+        else links.network = std::make_unique<IdleNetworkLink>(host);
+        return links;
+    };
+}
+
+std::unique_ptr<LooperSession> makeSystemSession(MainQueue& mainQueue)
+{
+    return std::make_unique<LooperSession>(
+        mainQueue, makeLinks({.midi = [] { return openSystemMidiEndpoints(); }, .network = NetworkLink::Options{}}));
+}
+
+std::unique_ptr<LooperSession> makeDemoSession(MainQueue& mainQueue)
+{
+#ifdef QX_HAS_DEMO_LOOPER
+    return std::make_unique<LooperSession>(mainQueue,
+                                           makeLinks({.midi = [] { return sim::makeDemoEndpoints(); }, .network = {}}));
+#else
+    (void)mainQueue;
+    return nullptr;
+#endif
+}
+
+}  // namespace qx
