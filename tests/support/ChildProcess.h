@@ -1,119 +1,174 @@
 #pragma once
-// A child process started by a test, with pipes to its standard input and
-// output, ended by its PID when the test is done.
+// A program started by a test: its standard input is a pipe, its standard
+// output (and, when asked, its standard error) is read by a thread all the
+// time, line by line, so a talkative child never stalls on a full pipe. It is
+// ended by its PID: asked to quit by closing its input, then SIGTERM, then
+// SIGKILL.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace qx::test {
 
 class ChildProcess {
 public:
-    explicit ChildProcess(std::vector<std::string> argv)
+    using Lines = std::vector<std::string>;
+    // A listener takes every line on the reading thread instead of its being
+    // kept (a run of hours would otherwise hold every line).
+    using LineListener = std::function<void(const std::string&)>;
+
+    explicit ChildProcess(std::vector<std::string> argv, bool withStandardError = false)
     {
+        ::signal(SIGPIPE, SIG_IGN);  // a line to a vanished child fails with EPIPE instead
+        std::vector<char*> args;     // built before the fork: the child only duplicates and execs
+        for (auto& a : argv) args.push_back(a.data());
+        args.push_back(nullptr);
         int in[2], out[2];
-        if (pipe(in) != 0 || pipe(out) != 0) return;
-        pid_ = fork();
+        if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0) return;  // running() says false
+        pid_ = ::fork();
         if (pid_ == 0) {
-            dup2(in[0], STDIN_FILENO);
-            dup2(out[1], STDOUT_FILENO);
-            close(in[1]);
-            close(out[0]);
-            std::vector<char*> args;
-            for (auto& a : argv) args.push_back(a.data());
-            args.push_back(nullptr);
-            execvp(args[0], args.data());
-            _exit(127);
+            ::dup2(in[0], STDIN_FILENO);
+            ::dup2(out[1], STDOUT_FILENO);
+            if (withStandardError) ::dup2(out[1], STDERR_FILENO);
+            ::signal(SIGPIPE, SIG_DFL);  // an ignored signal would stay ignored across exec
+            ::execvp(args[0], args.data());
+            ::_exit(127);
         }
-        close(in[0]);
-        close(out[1]);
+        ::close(in[0]);
+        ::close(out[1]);
         stdin_ = in[1];
         stdout_ = out[0];
-        fcntl(stdout_, F_SETFL, O_NONBLOCK);
+        if (pid_ > 0) reader_ = std::thread([this] { readOutput(); });
     }
     ~ChildProcess() { stop(); }
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
     bool running() const { return pid_ > 0; }
-    pid_t pid() const { return pid_; }
 
-    void send(const std::string& line)
+    void setLineListener(LineListener listener)
+    {
+        std::lock_guard guard(lock_);
+        listener_ = std::move(listener);
+    }
+    // One line to its standard input; false when it cannot be written.
+    bool send(const std::string& line)
     {
         const std::string text = line + "\n";
-        if (stdin_ >= 0 && write(stdin_, text.data(), text.size()) < 0) {}
+        return stdin_ >= 0 && ::write(stdin_, text.data(), text.size()) == static_cast<ssize_t>(text.size());
     }
-
-    // The next output line, or false after the time-out.
-    bool readLine(std::string& line, std::chrono::milliseconds timeout)
+    // Waits until the lines so far satisfy done; false after the time-out.
+    bool waitForLines(const std::function<bool(const Lines&)>& done, std::chrono::milliseconds limit)
     {
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        for (;;) {
-            if (auto nl = buffer_.find('\n'); nl != std::string::npos) {
-                line = buffer_.substr(0, nl);
-                buffer_.erase(0, nl + 1);
-                return true;
-            }
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
-            if (left.count() <= 0 || stdout_ < 0) return false;
-            pollfd p{stdout_, POLLIN, 0};
-            if (poll(&p, 1, static_cast<int>(left.count())) <= 0) continue;
-            char chunk[4096];
-            const ssize_t n = read(stdout_, chunk, sizeof chunk);
-            if (n <= 0) {
-                if (n == 0) return false;
-                continue;
-            }
-            buffer_.append(chunk, static_cast<std::size_t>(n));
-        }
+        std::unique_lock guard(lock_);
+        return arrived_.wait_for(guard, limit, [&] { return done(lines_); });
     }
-
-    // Reads lines until one starts with the prefix; collects the lines before it.
-    bool waitFor(const std::string& prefix, std::chrono::milliseconds timeout,
-                 std::vector<std::string>* before = nullptr)
+    bool waitForLine(const std::string& prefix, std::chrono::milliseconds limit)
     {
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        std::string line;
-        while (readLine(line, std::chrono::duration_cast<std::chrono::milliseconds>(
-                                  deadline - std::chrono::steady_clock::now()))) {
-            if (line.rfind(prefix, 0) == 0) return true;
-            if (before) before->push_back(line);
-        }
-        return false;
+        return waitForLines([&](const Lines& lines) {
+            return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.starts_with(prefix); });
+        }, limit);
     }
-
+    Lines lines() const
+    {
+        std::lock_guard guard(lock_);
+        return lines_;
+    }
+    // Waits for it to end on its own; its exit status, or -1 after the time-out.
+    int exitStatus(std::chrono::milliseconds limit)
+    {
+        for (auto until = std::chrono::steady_clock::now() + limit; pid_ > 0;) {
+            int status = 0;
+            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+                pid_ = -1;
+                status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            } else if (std::chrono::steady_clock::now() >= until) {
+                return -1;
+            } else {
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+        }
+        if (reader_.joinable()) reader_.join();  // every line is in by the end of its output
+        return status_;
+    }
+    // A pulled cable: SIGKILL, nothing closed first.
+    void kill()
+    {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+            pid_ = -1;
+        }
+        finish();
+    }
+    // Closes its input (the simulated looper quits on that), then ends it by its PID.
     void stop()
     {
-        if (stdin_ >= 0) close(stdin_);
+        if (stdin_ >= 0) ::close(stdin_);
         stdin_ = -1;
-        if (pid_ > 0) {
-            for (int i = 0; i < 50; ++i) {
-                if (waitpid(pid_, nullptr, WNOHANG) == pid_) { pid_ = -1; break; }
-                if (i == 20) kill(pid_, SIGTERM);
-                usleep(20000);
-            }
-            if (pid_ > 0) {
-                kill(pid_, SIGKILL);
-                waitpid(pid_, nullptr, 0);
-                pid_ = -1;
-            }
+        if (exitStatus(std::chrono::milliseconds(2000)) < 0 && pid_ > 0) {
+            ::kill(pid_, SIGTERM);
+            if (exitStatus(std::chrono::milliseconds(1000)) < 0) kill();
         }
-        if (stdout_ >= 0) close(stdout_);
-        stdout_ = -1;
+        finish();
     }
 
 private:
+    void finish()
+    {
+        stopReading_.store(true);
+        if (reader_.joinable()) reader_.join();
+        if (stdin_ >= 0) ::close(stdin_);
+        if (stdout_ >= 0) ::close(stdout_);
+        stdin_ = stdout_ = -1;
+    }
+
+    void readOutput()
+    {
+        std::string buffer;
+        char chunk[65536];
+        while (!stopReading_.load()) {
+            pollfd p{stdout_, POLLIN, 0};
+            if (::poll(&p, 1, 50) <= 0) continue;
+            const ssize_t n = ::read(stdout_, chunk, sizeof chunk);
+            if (n == 0) return;  // the child has ended
+            if (n < 0) continue;
+            buffer.append(chunk, static_cast<std::size_t>(n));
+            for (std::size_t nl; (nl = buffer.find('\n')) != std::string::npos; buffer.erase(0, nl + 1)) {
+                std::unique_lock guard(lock_);
+                if (const auto listener = listener_) {
+                    guard.unlock();  // it may take a lock of its own
+                    listener(buffer.substr(0, nl));
+                } else {
+                    lines_.push_back(buffer.substr(0, nl));
+                    arrived_.notify_all();
+                }
+            }
+        }
+    }
+
     pid_t pid_ = -1;
+    int status_ = -1;
     int stdin_ = -1;
     int stdout_ = -1;
-    std::string buffer_;
+    std::atomic<bool> stopReading_{false};
+    mutable std::mutex lock_;
+    std::condition_variable arrived_;
+    Lines lines_;
+    LineListener listener_;
+    std::thread reader_;
 };
 
 }  // namespace qx::test

@@ -1,11 +1,12 @@
+// The MIDI worker's schedule walked step by step: what each step sends to
+// every destination, the pause it asks for, and when it hands the link over.
+// The looper's answers go through the real read procedure and decoder.
 #include <gtest/gtest.h>
 
-#include "common/MainQueue.h"
 #include "midi/MidiPollCycle.h"
-#include "midi/QXInterface.h"
 #include "support/ConsoleCapture.h"
-#include "support/FakeMidiEndpoints.h"
 #include "support/Hex.h"
+#include "support/SessionUnderTest.h"
 
 namespace qx {
 using test::hex;
@@ -26,32 +27,31 @@ struct Step {
 
 class PollCycle : public ::testing::Test {
 protected:
-    ManualMainQueue ui;
-    test::FakeMidiEndpoints* endpoints = new test::FakeMidiEndpoints({"first", "second"});
-    QXInterface link{ui, std::unique_ptr<MidiEndpoints>(endpoints)};
-    MidiPollCycle cycle{link};
+    test::SessionUnderTest panel{{"first", "second"}};
+    LinkArbiter& arbiter = panel.session.arbiter();
+    MidiPollCycle cycle{panel.midiLink()};
     test::ConsoleCapture console;
     bool looperAnswers = true;
 
     // These cases are about the schedule; the first answer's configuration
-    // requests are the decoder's (StatusDecodingTest).
-    void SetUp() override { link.firstContact.store(false); }
+    // requests are the session's (SessionTest).
+    void SetUp() override { arbiter.takeFirstContact(); }
 
     // One step; every message goes to each destination in turn, and a status
     // request is answered with a status report while the looper answers.
     Step step()
     {
-        endpoints->clear();
+        panel.midi->clear();
         Step s{{}, cycle.step().count()};
-        for (const auto& sent : endpoints->sent())
+        for (const auto& sent : panel.midi->sent())
             if (sent.destination == "first") s.sent.push_back(sent.message);
-        EXPECT_EQ(endpoints->sent().size(), 2 * s.sent.size()) << "each message goes to both destinations";
+        EXPECT_EQ(panel.midi->sent().size(), 2 * s.sent.size()) << "each message goes to both destinations";
         Bytes report = hex("F0 00 02 33 02 04 01");
         report.resize(63, 0);
         report.push_back(0xF7);
         if (looperAnswers)
             for (const auto& m : s.sent)
-                if (m == kStatus) link.handleSysEx(report);
+                if (m == kStatus) panel.receive(report);
         return s;
     }
     // What the next n steps send, one message each.
@@ -65,11 +65,7 @@ protected:
         }
         return all;
     }
-    void reachPolling()
-    {
-        step();  // the search's status request, answered
-        ASSERT_EQ(cycle.phase(), MidiPollCycle::Phase::search);
-    }
+    LinkState::Phase phase() { return arbiter.state().phase; }
 };
 
 TEST_F(PollCycle, AnsweringLooperIsPolledFiveStatusToOneLog)
@@ -77,12 +73,14 @@ TEST_F(PollCycle, AnsweringLooperIsPolledFiveStatusToOneLog)
     Step first = step();
     EXPECT_EQ(first.sent, std::vector<Bytes>{kStatus});
     EXPECT_DOUBLE_EQ(first.pause, 0.1);
+    EXPECT_EQ(phase(), LinkState::Phase::searchingMidi);
     for (int i = 0; i < 12; ++i) {
         Step s = step();
         EXPECT_DOUBLE_EQ(s.pause, 0.07);
         EXPECT_EQ(s.sent, std::vector<Bytes>{i % 6 == 5 ? kLog : kStatus}) << "cycle " << i;
     }
     EXPECT_EQ(console.lines(), std::vector<std::string>{"\"Polling MIDI\""});
+    EXPECT_EQ(phase(), LinkState::Phase::pollingMidi);
 }
 
 TEST_F(PollCycle, SilentLooperHandsTheLinkToTheNetworkAfterFiveRequests)
@@ -93,67 +91,67 @@ TEST_F(PollCycle, SilentLooperHandsTheLinkToTheNetworkAfterFiveRequests)
         EXPECT_EQ(s.sent, std::vector<Bytes>{kStatus});
         EXPECT_DOUBLE_EQ(s.pause, 0.1);
     }
-    EXPECT_TRUE(link.pollMIDI());
+    EXPECT_TRUE(arbiter.holds(Transport::midi));
     Step idle = step();
     EXPECT_TRUE(idle.sent.empty());
     EXPECT_DOUBLE_EQ(idle.pause, 1.0);
-    EXPECT_FALSE(link.pollMIDI());
+    EXPECT_TRUE(arbiter.holds(Transport::network));
+    EXPECT_EQ(phase(), LinkState::Phase::searchingNetwork);
     EXPECT_TRUE(console.lines().empty()) << "no \"Polling MIDI\" without an answer";
 
     // The network side hands the link back: the search starts again.
-    link.setPollMIDI(true);
+    arbiter.handTo(Transport::midi);
     EXPECT_EQ(step().sent, std::vector<Bytes>{kStatus});
 }
 
 TEST_F(PollCycle, LooperFallingSilentEndsPollingAfterTenRequests)
 {
-    reachPolling();
+    step();  // the search's status request, answered
     step();  // status, answered
     looperAnswers = false;
     int statusRequests = 0;
-    for (int i = 0; i < 30 && link.pollMIDI(); ++i)
+    for (int i = 0; i < 30 && arbiter.holds(Transport::midi); ++i)
         for (const auto& m : step().sent) statusRequests += m == kStatus;
-    EXPECT_FALSE(link.pollMIDI());
+    EXPECT_TRUE(arbiter.holds(Transport::network));
     EXPECT_EQ(statusRequests, 10);
     EXPECT_EQ(console.lines(), (std::vector<std::string>{"\"Polling MIDI\"", "\"Polling IP\""}));
     EXPECT_EQ(cycle.phase(), MidiPollCycle::Phase::search);
+    EXPECT_TRUE(arbiter.takeFirstContact()) << "the next answer is a first contact";
 }
 
 TEST_F(PollCycle, EffectsRequestThenWriteThenQueuedCommandsInOrderThenPolling)
 {
-    auto bank1 = std::make_shared<QX2Effects>();
-    bank1->effects[0].setEffectNum(200);
-    link.attachEffectsModels(bank1, std::make_shared<QX2Effects>());
-    reachPolling();
+    panel.session.edits().changeEffect(1, 0, 200);
+    step();  // the search's status request, answered
     const std::vector<Bytes> commands = {kCommand, hex("F0 00 02 33 06 09 F7"), hex("F0 00 02 33 07 03 F7")};
-    for (const Bytes& c : commands) link.cmdQueue.enqueue(c);
-    link.requestEffectsWrite();
-    link.requestEffectsRead();
-    const std::int64_t tries = link.pollTries.load();
+    for (const Bytes& c : commands) panel.commands().enqueue(c);
+    panel.session.linkHost().effects.requestWrite();
+    panel.session.edits().askForEffects();
+    const std::int64_t unanswered = arbiter.unanswered(Transport::midi);
     Bytes write = hex("F0 00 02 33 0A 08 01 48");  // 200, then fifteen empty slots
     write.resize(38, 0x7F);
     write.push_back(0xF7);
     EXPECT_EQ(next(5), (std::vector<Bytes>{hex("F0 00 02 33 09 F7"), write, commands[0], commands[1], commands[2]}));
-    EXPECT_EQ(link.pollTries.load(), tries) << "only status requests count as unanswered";
+    EXPECT_EQ(arbiter.unanswered(Transport::midi), unanswered) << "only status requests count as unanswered";
     EXPECT_EQ(step().sent, std::vector<Bytes>{kStatus});
 }
 
 TEST_F(PollCycle, UpgradeMessagesReplaceAllPollingAndFreezeTheSilenceCount)
 {
-    reachPolling();
+    step();  // the search's status request, answered
     Bytes second(200, 0x11);
     second.front() = 0xF0;
     second.back() = 0xF7;
     Bytes file = hex("F0 01 02 F7");
     file.insert(file.end(), second.begin(), second.end());
-    link.upgrade().load(file);
-    link.cmdQueue.enqueue(kCommand);
-    const std::int64_t tries = link.pollTries.load();
+    ASSERT_EQ(panel.midiLink().startUpgrade(file), std::nullopt);
+    panel.commands().enqueue(kCommand);
+    const std::int64_t unanswered = arbiter.unanswered(Transport::midi);
 
     EXPECT_EQ(next(2), (std::vector<Bytes>{hex("F0 01 02 F7"), second}));
     EXPECT_TRUE(step().sent.empty()) << "the cycle after the last message ends the upgrade";
-    EXPECT_FALSE(link.upgrade().inProgress());
-    EXPECT_EQ(link.pollTries.load(), tries);
+    EXPECT_FALSE(panel.midiLink().upgradeInProgress());
+    EXPECT_EQ(arbiter.unanswered(Transport::midi), unanswered);
     EXPECT_EQ(step().sent, std::vector<Bytes>{kCommand});
 }
 

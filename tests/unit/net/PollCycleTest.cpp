@@ -1,11 +1,10 @@
 // The polling loop walked by hand: what each step sends and how long it asks
 // to pause before the next. The order of a whole pass on the wire (commands,
-// settings requests, status and log queries) is checked in LoopbackLinkTest.
+// settings requests, status and log queries) is checked in NetworkLinkTest.
 #include <gtest/gtest.h>
 
-#include "RecordingLinkHost.h"
 #include "net/NetPollCycle.h"
-#include "net/QXNetworkInterface.h"
+#include "support/SessionUnderTest.h"
 
 namespace qx {
 namespace {
@@ -23,10 +22,12 @@ const Step kLog{bytes("<query>log</query>"), 0.1};
 
 TEST(NetPollCycleWalk, StatusAndLogAlternateUntilTenGoUnansweredAndCommandsOrPausesDelayThem)
 {
-    test::RecordingLinkHost host;
-    QXNetworkInterface link{host};
+    test::SessionUnderTest panel;
+    LinkArbiter& arbiter = panel.session.arbiter();
+    std::atomic<bool> paused{false};
     Bytes sent;
-    NetPollCycle cycle{link, host, [&](std::span<const std::uint8_t> b) { sent.assign(b.begin(), b.end()); }};
+    NetPollCycle cycle{panel.session.linkHost(), paused,
+                       [&](std::span<const std::uint8_t> b) { sent.assign(b.begin(), b.end()); }};
     const auto step = [&] {
         sent.clear();
         const double pause = cycle.step().count();
@@ -36,20 +37,20 @@ TEST(NetPollCycleWalk, StatusAndLogAlternateUntilTenGoUnansweredAndCommandsOrPau
     for (int pass = 1; pass <= 9; ++pass) {
         EXPECT_EQ(step(), kStatus);
         EXPECT_EQ(step(), kLog);
-        EXPECT_EQ(link.pollAttemptsNow(), pass);
+        EXPECT_EQ(arbiter.unanswered(Transport::network), pass);
         EXPECT_TRUE(cycle.keepPolling()) << pass;
     }
     // While an upgrade pauses polling nothing is sent or counted; commands wait,
     // and however many wait they delay the queries without ending the loop.
-    link.setPollingPaused(true);
-    for (std::uint8_t i = 0; i < 50; ++i) host.queue.enqueue(gate(i));
+    paused.store(true);
+    for (std::uint8_t i = 0; i < 50; ++i) panel.commands().enqueue(gate(i));
     for (int i = 0; i < 100; ++i) EXPECT_EQ(step(), (Step{{}, 1.0}));
-    link.setPollingPaused(false);
+    paused.store(false);
     for (std::uint8_t i = 0; i < 50; ++i) {
         EXPECT_EQ(step(), (Step{gate(i), 0.05}));
         EXPECT_TRUE(cycle.keepPolling());
     }
-    EXPECT_EQ(link.pollAttemptsNow(), 9);
+    EXPECT_EQ(arbiter.unanswered(Transport::network), 9);
     EXPECT_EQ(step(), kStatus);
     EXPECT_TRUE(cycle.keepPolling());  // the pass is not over before its log query
     EXPECT_EQ(step(), kLog);

@@ -7,7 +7,7 @@
 
 #include <numeric>
 
-#include "midi/Messages.h"
+#include "protocol/Messages.h"
 #include "sim/ControlSession.h"
 #include "sim/LooperEngine.h"
 #include "support/Hex.h"

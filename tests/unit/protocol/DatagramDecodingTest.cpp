@@ -1,12 +1,9 @@
-// What the network side reads from the platform and from the looper's replies.
+// What the decoder makes of the network's own datagrams: the compact status
+// report, the identity and log replies, and SysEx carried whole.
 #include <gtest/gtest.h>
-#include <net/if.h>
-#include <sys/socket.h>
 
-#include "RecordingLinkHost.h"
-#include "net/InterfaceList.h"
-#include "net/QXNetworkInterface.h"
-#include "net/TextMessages.h"
+#include "protocol/LooperReport.h"
+#include "protocol/TextMessages.h"
 #include "support/ConsoleCapture.h"
 
 namespace qx {
@@ -36,21 +33,6 @@ struct Report {
     }
 };
 
-// The platform's list is filtered in the net_netns tests (loopback, packet
-// entries, an interface up but not running, a /24 broadcast); these are the rest.
-TEST(InterfaceList, KeepsRunningIPv4InListOrderWithBroadcastFromTheNetmask)
-{
-    const unsigned on = IFF_UP | IFF_RUNNING | IFF_BROADCAST;
-    const std::vector<InterfaceEntry> entries{
-        {IFF_RUNNING, AF_INET, IPv4{10, 0, 2, 2}, IPv4{255, 255, 255, 0}},  // running, not up
-        {on, AF_INET, IPv4{10, 0, 3, 2}, std::nullopt},  // no netmask
-        {on, AF_INET, IPv4{192, 168, 1, 20}, IPv4{255, 255, 0, 0}},
-        {on, AF_INET, IPv4{10, 77, 0, 1}, IPv4{255, 255, 255, 252}},
-    };
-    EXPECT_EQ(keepUsableInterfaces(entries),
-              (std::vector<AddrPairs>{{{192, 168, 1, 20}, {192, 168, 255, 255}}, {{10, 77, 0, 1}, {10, 77, 0, 3}}}));
-}
-
 TEST(IdentityReply, TakesTheTextUpToTheFirstAngleBracketOfTheIdForm)
 {
     const std::vector<std::pair<std::string, std::optional<std::string>>> cases{
@@ -72,43 +54,43 @@ TEST(LogReply, DropsTheFirstFiveAndLastSevenCharacters)
     for (const auto& [reply, text] : cases) EXPECT_EQ(net::logReplyText(bytes(reply)), text) << reply;
 }
 
-// Which reports count as the looper's answer is left to the net_datagram fuzz target.
-class NetStatusDecoding : public ::testing::Test {
-protected:
-    test::ConsoleCapture console;
-    test::RecordingLinkHost host;
-    QXNetworkInterface link{host};
-};
+// The tracks of a datagram, or nothing when it is no report.
+std::optional<std::vector<QXStatusStruct>> tracksOf(const Bytes& datagram)
+{
+    const LooperReport report = decodeDatagram(datagram);
+    if (!std::holds_alternative<TrackReport>(report)) return std::nullopt;
+    EXPECT_EQ(std::get<TrackReport>(report).form, TrackReport::Form::compact);
+    return std::get<TrackReport>(report).tracks;
+}
 
-TEST_F(NetStatusDecoding, DatagramsAreRoutedByTheirFirstByteAndReportWordsGoUnsignedToTheirTrack)
+TEST(DatagramDecoding, RoutedByTheirFirstByteWithReportWordsSignedInTheirTrack)
 {
     Report report(8);
     report.set(State, 7, 0x01020304).set(Length, 7, 96000).set(Position, 7, 4294967295u).set(Level, 7, 7);
     report.set(Pan, 7, 64).set(Feedback, 7, 127).set(Selection, 7, 0x100).set(Selection, 3, 0x01000001);
     report.set(State, 2, 4).set(Length, 2, 72000).set(Position, 2, 2).set(Level, 2, 4294967286u).set(Selection, 0, 1);
+    const auto tracks = tracksOf(report.bytes);
+    ASSERT_TRUE(tracks && tracks->size() == 8u);
+    EXPECT_EQ((*tracks)[7], (QXStatusStruct{.length = 96000, .position = 4294967295LL, .status = 4, .level = 7,
+                                            .pan = 64, .feedback = 127, .selected = true}));  // any bit flags it
+    EXPECT_EQ((*tracks)[2], (QXStatusStruct{.length = 72000, .position = 2, .status = 4, .level = -10}));
+    EXPECT_EQ((*tracks)[1], QXStatusStruct{});
+
     const Bytes sysEx{0xF0, 0x00, 0x02, 0x33, 0x03, 'h', 'i', 0xF7};
-    for (const Bytes& datagram : {report.bytes, sysEx, bytes("<log>abc</log>\0"s), Bytes{0x7F, 1, 2, 3}, Bytes{}})
-        link.dispatchDatagram(datagram);
-    EXPECT_EQ(host.sysEx(), (std::vector<Bytes>{sysEx}));
-    EXPECT_EQ(host.log(), (std::vector<std::string>{"abc"}));
-    EXPECT_TRUE(console.lines().empty());
-    ASSERT_EQ(host.tracks().size(), 1u);
-    const auto tracks = host.tracks()[0];
-    ASSERT_EQ(tracks.size(), 8u);
-    EXPECT_EQ(tracks[7], (QXStatusStruct{.length = 96000, .position = 4294967295LL, .status = 4, .level = 7,
-                                         .pan = 64, .feedback = 127, .selected = true}));  // any bit flags it
-    EXPECT_EQ(tracks[2], (QXStatusStruct{.length = 72000, .position = 2, .status = 4, .level = 4294967286LL}));
-    EXPECT_EQ(tracks[1], QXStatusStruct{});
-    EXPECT_EQ(host.selected(), (std::vector<std::int64_t>{4}));  // the last track whose word ends in 1
+    EXPECT_EQ(std::get<LogReport>(decodeDatagram(sysEx)).text, "hi");
+    EXPECT_EQ(std::get<LogReport>(decodeDatagram(bytes("<log>abc</log>\0"s))).text, "abc");
+    for (const Bytes& nothing : {Bytes{0x7F, 1, 2, 3}, Bytes{}, bytes("<id>x</id>")})
+        EXPECT_TRUE(std::holds_alternative<std::monostate>(decodeDatagram(nothing)));
 }
 
-TEST_F(NetStatusDecoding, TrackCountAndLengthBoundWhatIsRead)
+TEST(DatagramDecoding, TrackCountAndLengthBoundWhatIsRead)
 {
+    test::ConsoleCapture console;
     struct Row {
         const char* what;
         Bytes report;
         int tracks;  // -1: not a report
-        std::int64_t selected;
+        int selected;  // the one selected track, 0 for none
     };
     const std::vector<Row> rows{
         {"no tracks", Report(0).set(Selection, 0, 1).bytes, 0, 0},
@@ -122,21 +104,19 @@ TEST_F(NetStatusDecoding, TrackCountAndLengthBoundWhatIsRead)
     };
     for (const Row& row : rows) {
         console.clear();
-        const std::size_t shown = host.tracks().size();
-        link.decodeStatus(row.report);
+        const auto tracks = tracksOf(row.report);
         const auto size = std::to_string(row.report.size());
         EXPECT_EQ(console.lines(), row.report.size() == 232 ? std::vector<std::string>{}
                                                             : std::vector{"\"Status buffer count wrong\" " + size})
             << row.what;
-        ASSERT_EQ(host.tracks().size(), shown + (row.tracks < 0 ? 0 : 1)) << row.what;
-        if (row.tracks < 0) continue;
-        EXPECT_EQ(host.tracks().back().size(), static_cast<std::size_t>(row.tracks)) << row.what;
-        EXPECT_EQ(host.selected().back(), row.selected) << row.what;
+        ASSERT_EQ(tracks.has_value(), row.tracks >= 0) << row.what;
+        if (!tracks) continue;
+        ASSERT_EQ(tracks->size(), static_cast<std::size_t>(row.tracks)) << row.what;
+        for (int t = 0; t < row.tracks; ++t) EXPECT_EQ((*tracks)[t].selected, t + 1 == row.selected) << row.what;
     }
     console.clear();
-    link.decodeStatus(Report(4, 44100).bytes);
+    EXPECT_FALSE(tracksOf(Report(4, 44100).bytes).has_value());
     EXPECT_EQ(console.lines(), (std::vector<std::string>{"\"Bad format for status\" 44100"}));
-    EXPECT_EQ(host.tracks().size(), rows.size() - 2);
 }
 
 }  // namespace

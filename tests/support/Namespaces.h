@@ -1,8 +1,9 @@
 #pragma once
-// The network link broadcasts on every interface it finds, so these tests run
-// it only inside the panel's namespace. Before a link starts, the test checks
-// that this process really is in that namespace, and the link's interface list
-// is cut to the test subnet whatever happens.
+// The network link broadcasts on every interface it finds, so the network
+// tests run it only inside the panel's namespace, which the CTest fixture
+// (scripts/netns-setup.sh) makes with the looper's. A test checks that it
+// really runs there, and the link's interface list is cut to the test subnet
+// whatever happens.
 #include <sys/stat.h>
 
 #include <string>

@@ -1,19 +1,21 @@
 // The network link's threads against a stand-in looper on 127.0.0.1 that the
 // test itself reads and answers, with an interface list naming only 127.0.0.1.
 // Polling a looper that answers is proven against the simulated looper by the
-// net_netns tests.
+// network integration tests.
 #include <gtest/gtest.h>
+#include <net/if.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
 
-#include "RecordingLinkHost.h"
-#include "WaitUntil.h"
-#include "net/QXNetworkInterface.h"
+#include "net/NetworkLink.h"
 #include "support/ConsoleCapture.h"
+#include "support/WaitUntil.h"
+#include "session/SessionFactory.h"
 
 namespace qx {
 namespace {
@@ -49,20 +51,31 @@ struct Peer {
     }
 };
 
-QXNetworkInterface::Options onlyLoopback(std::uint16_t port)
+NetworkLink::Options onlyLoopback(std::uint16_t port)
 {
     return {.enumerate = [] { return std::vector<AddrPairs>{{{127, 0, 0, 1}, {127, 0, 0, 1}}}; }, .port = port};
 }
 
-std::size_t openDescriptors()
-{
-    return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {});
-}
+std::size_t openDescriptors() { return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}); }
 
-TEST(LoopbackLink, OnlyTheLooperIsHeardAndTenSilentPassesHandTheLinkBackLeavingNoSocket)
+// A session whose MIDI link never runs: the network link is handed the link
+// at once and is the only one started.
+struct NetworkOnly {
+    explicit NetworkOnly(NetworkLink::Options options)
+        : session(ui, makeLinks({.midi = {}, .network = std::move(options)}))
+    {
+        session.arbiter().handTo(Transport::network);
+        session.link(Transport::network).start();
+    }
+    bool handedBack() { return session.arbiter().holds(Transport::midi); }
+
+    ManualMainQueue ui;
+    LooperSession session;
+};
+
+TEST(NetworkLink, OnlyTheLooperIsHeardAndTenSilentPassesHandTheLinkBackLeavingNoSocket)
 {
     test::ConsoleCapture console;
-    test::RecordingLinkHost host;
     Peer looper, stranger;
     const std::string command{'\xF0', 0, 2, 0x33, 0x06, 0x05, '\xF7'};
     std::vector<std::string> expected{"<query>id</query>", command, {'\xF0', 0, 2, 0x33, 0x14, 0x00, '\xF7'},
@@ -70,83 +83,91 @@ TEST(LoopbackLink, OnlyTheLooperIsHeardAndTenSilentPassesHandTheLinkBackLeavingN
     for (int pass = 0; pass < 10; ++pass) expected.insert(expected.end(), {"<query>status compact</query>", "<query>log</query>"});
     std::vector<std::string> got;
     const std::size_t descriptors = openDescriptors();
+    const std::string port = std::to_string(portOf(looper.address));
     {
         // The polling socket opens; the upgrade's own socket does not.
-        QXNetworkInterface::Options options = onlyLoopback(portOf(looper.address));
+        NetworkLink::Options options = onlyLoopback(portOf(looper.address));
         std::atomic<int> opened{0};
         options.openSocket = [&]() -> std::shared_ptr<UdpSocket> { return ++opened == 1 ? UdpSocket::open() : nullptr; };
-        QXNetworkInterface link(host, options);
-        host.setPollMIDI(false);
-        link.start();
+        NetworkOnly panel(options);
         got.push_back(looper.receive());
         const sockaddr_in linkAddress = looper.from;
-        host.queue.enqueue(Bytes(command.begin(), command.end()));  // goes out before the settings requests
+        panel.session.linkHost().commands.enqueue(Bytes(command.begin(), command.end()));  // before the settings requests
         looper.send("<id>Loop</id>", linkAddress);
         while (got.size() < 5) got.push_back(looper.receive());
-        EXPECT_EQ(host.deviceLines(), (std::vector<std::string>{"Loop - 127.0.0.1:" + std::to_string(portOf(looper.address))}));
+        panel.ui.drain();
+        const SessionModels& models = panel.session.models();
+        EXPECT_EQ(models.deviceLine->text(), "Loop - 127.0.0.1:" + port);
+        EXPECT_EQ(statusWords(models.linkStatus->state()), "Connected over the network to Loop at 127.0.0.1");
 
-        ASSERT_EQ(link.startUpgrade(Bytes(1000)), std::nullopt);
-        ASSERT_TRUE(waitUntil([&] { return !host.outcomes().empty(); }));
-        EXPECT_EQ(host.outcomes().size(), 1u);
-        EXPECT_FALSE(host.outcomes()[0].success);
-        EXPECT_EQ(host.outcomes()[0].text, "Upgrade stopped: no socket for the upgrade");
-        EXPECT_FALSE(link.pollingPausedNow());
+        ASSERT_EQ(panel.session.link(Transport::network).startUpgrade(Bytes(1000)), std::nullopt);
+        ASSERT_TRUE(waitUntil([&] { return panel.ui.drain(), models.outcome->ended() == 1; }));
+        EXPECT_EQ(models.outcome->last().text, "Upgrade stopped: no socket for the upgrade");
+        EXPECT_FALSE(models.outcome->last().success);
 
         // A valid report and a log reply from another program neither keep the
         // loop alive nor reach a model.
         Bytes report(232);
         report[2] = 0xBB;
         report[3] = 0x80;
-        for (int i = 0; i < 200 && !host.pollMIDI(); ++i) {
+        for (int i = 0; i < 200 && !panel.handedBack(); ++i) {
             stranger.send(std::string(report.begin(), report.end()), linkAddress);
             stranger.send(std::string("<log>intruder</log>") + '\0', linkAddress);
-            waitUntil([&] { return host.pollMIDI(); }, std::chrono::milliseconds(50));
+            waitUntil([&] { return panel.handedBack(); }, std::chrono::milliseconds(50));
         }
-        ASSERT_TRUE(waitUntil([&] { return host.pollMIDI(); }));
-        link.stop();  // back in MIDI's hands the link has sent nothing more
+        ASSERT_TRUE(waitUntil([&] { return panel.handedBack(); }));
+        panel.session.stop();  // back in MIDI's hands the link has sent nothing more
         // Whatever the stopped link sent is queued by now (300 ms for the loopback to hand it over).
         for (std::string datagram; !(datagram = looper.receive(300)).empty();) {
             got.push_back(datagram);
             EXPECT_TRUE(sameHostAndPort(looper.from, linkAddress)) << got.size();  // all from one socket
         }
+        panel.ui.drain();
+        EXPECT_EQ(models.tracks->tracks()[0].status, "");
+        EXPECT_EQ(models.log->log(), "");
     }
     EXPECT_EQ(got, expected);
     EXPECT_EQ(openDescriptors(), descriptors);
     const auto lines = console.lines();
     EXPECT_NE(std::find(lines.begin(), lines.end(), "\"pollAttempts too many\""), lines.end());
-    EXPECT_TRUE(host.tracks().empty());
-    EXPECT_TRUE(host.log().empty());
 }
 
 // A looper that does not answer the identity query is the faults suite's
 // "LooperVanishingWhilePolling" case; without a socket or an interface list
-// there is nothing to send with or to.
-TEST(LoopbackLink, WithoutAnInterfaceOrASocketThePassHandsTheLinkBackAtOnce)
+// there is nothing to send with or to, and no upgrade to start.
+TEST(NetworkLink, WithoutAnInterfaceOrASocketThePassHandsTheLinkBackAtOnce)
 {
     for (const std::string missing : {"interface", "socket"}) {
-        test::RecordingLinkHost host;
-        QXNetworkInterface::Options options = onlyLoopback(kLooperPort);
+        NetworkLink::Options options = onlyLoopback(kLooperPort);
         if (missing == "interface") options.enumerate = [] { return std::vector<AddrPairs>{}; };
         else options.openSocket = [] { return std::shared_ptr<UdpSocket>(); };
-        QXNetworkInterface link(host, options);
-        host.setPollMIDI(false);
-        link.start();
-        ASSERT_TRUE(waitUntil([&] { return host.pollMIDI(); })) << missing;
-        link.stop();
-        EXPECT_TRUE(host.deviceLines().empty()) << missing;
-        EXPECT_EQ(link.looperAddress(), std::nullopt) << missing;
+        NetworkOnly panel(options);
+        ASSERT_TRUE(waitUntil([&] { return panel.handedBack(); })) << missing;
+        panel.session.stop();
+        panel.ui.drain();
+        EXPECT_EQ(panel.session.models().deviceLine->text(), "") << missing;
+        Link& link = panel.session.link(Transport::network);
+        EXPECT_EQ(static_cast<NetworkLink&>(link).looperAddress(), std::nullopt) << missing;
+        EXPECT_EQ(link.startUpgrade(Bytes(100)), "Upgrade refused: no looper found on the network");
+        EXPECT_EQ(link.startUpgrade(Bytes{}), "Upgrade refused: the file is empty");
+        EXPECT_EQ(link.startUpgrade(Bytes(1'000'001)), "Upgrade refused: the file is longer than 1,000,000 bytes");
     }
 }
 
-TEST(NetworkUpgrade, RefusesWithoutLooperOrFitFile)
+// The platform's list is filtered in the network integration tests (loopback,
+// packet entries, an interface up but not running, a /24 broadcast); these
+// are the rest.
+TEST(InterfaceList, KeepsRunningIPv4InListOrderWithBroadcastFromTheNetmask)
 {
-    test::RecordingLinkHost host;
-    QXNetworkInterface link(host);
-    EXPECT_EQ(link.startUpgrade(Bytes(100)), "Upgrade refused: no looper found on the network");
-    EXPECT_EQ(link.startUpgrade(Bytes{}), "Upgrade refused: the file is empty");
-    EXPECT_EQ(link.startUpgrade(Bytes(1'000'001)), "Upgrade refused: the file is longer than 1,000,000 bytes");
-    EXPECT_TRUE(host.outcomes().empty());
-    EXPECT_FALSE(link.pollingPausedNow());
+    const unsigned on = IFF_UP | IFF_RUNNING | IFF_BROADCAST;
+    const std::vector<InterfaceEntry> entries{
+        {IFF_RUNNING, AF_INET, IPv4{10, 0, 2, 2}, IPv4{255, 255, 255, 0}},  // running, not up
+        {on, AF_INET, IPv4{10, 0, 3, 2}, std::nullopt},                     // no netmask
+        {on, AF_INET, IPv4{192, 168, 1, 20}, IPv4{255, 255, 0, 0}},
+        {on, AF_INET, IPv4{10, 77, 0, 1}, IPv4{255, 255, 255, 252}},
+    };
+    EXPECT_EQ(keepUsableInterfaces(entries),
+              (std::vector<AddrPairs>{{{192, 168, 1, 20}, {192, 168, 255, 255}}, {{10, 77, 0, 1}, {10, 77, 0, 3}}}));
 }
 
 }  // namespace

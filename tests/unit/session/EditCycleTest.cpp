@@ -1,0 +1,179 @@
+// The user's edits through the session's 0.5 s cycle, stepped tick by tick:
+// what each tick queues for the looper, and how the looper's reports settle
+// the settings, the MIDI button shown and the QX2 banks.
+#include <gtest/gtest.h>
+
+#include "sim/LooperReplies.h"
+#include "support/ConsoleCapture.h"
+#include "support/Hex.h"
+#include "support/SessionUnderTest.h"
+
+namespace qx {
+namespace {
+
+using test::hex;
+using Sent = std::vector<Bytes>;
+using Slots = sim::FunctionSlots;
+
+class EditCycleTest : public ::testing::Test {
+protected:
+    Sent tick()
+    {
+        edits.tick();
+        return panel.queued();
+    }
+    // A slice report of 133 bytes that hold fill but for the little-endian
+    // words given at their offsets.
+    void receiveSlice(std::uint8_t slice, std::initializer_list<std::pair<std::size_t, std::uint16_t>> words,
+                      std::uint8_t fill = 0)
+    {
+        sim::SliceData data;
+        data.fill(fill);
+        for (auto [offset, word] : words) {
+            data[offset] = static_cast<std::uint8_t>(word & 0xFF);
+            data[offset + 1] = static_cast<std::uint8_t>(word >> 8);
+        }
+        panel.receive(sim::reply::settingsSlice(slice, data));
+    }
+    Bytes oneButton(int code, const Slots& slots) { return sim::reply::buttonReport(code, std::span(&slots, 1)); }
+
+    test::SessionUnderTest panel;
+    EditCycle& edits = panel.session.edits();
+    SessionModels& models = panel.models();
+    MiscConfigModel& settings = *models.settings;
+    MIDIButtonConfig& button = *models.button;
+    test::ConsoleCapture console;
+};
+
+TEST_F(EditCycleTest, SettingPicksAreOneWriteEachAtTheNextTickInFieldOrder)
+{
+    tick();  // the button tab's first request
+    EXPECT_TRUE(tick().empty()) << "the start values are settled";
+    using S = MiscConfigStruct;
+    for (auto [field, value] : {std::pair{&S::qx2Brightness, 3}, {&S::qx2DisplayType, 1}, {&S::midiInClockMode, 1},
+                                {&S::midiOutClockMode, 1}, {&S::midiChannel, 16}, {&S::noiseGateLevel, 9}})
+        edits.changeSetting(field, value);
+    EXPECT_EQ(tick(), (Sent{hex("F0 00 02 33 07 03 F7"), hex("F0 00 02 33 0C 01 F7"), hex("F0 00 02 33 08 03 F7"),
+                            hex("F0 00 02 33 08 02 F7"), hex("F0 00 02 33 05 10 F7"), hex("F0 00 02 33 06 09 F7")}))
+        << "in clock Ignore is 03, out clock On is 02";
+    EXPECT_TRUE(tick().empty());
+    edits.changeSetting(&S::midiInClockMode, 0);
+    edits.changeSetting(&S::midiOutClockMode, 0);
+    EXPECT_EQ(tick(), (Sent{hex("F0 00 02 33 08 04 F7"), hex("F0 00 02 33 08 01 F7")}));  // Allow, Off
+    edits.changeSetting(&S::midiOutClockMode, 5);
+    EXPECT_EQ(tick(), Sent{hex("F0 00 02 33 08 00 F7")}) << "a mode with no code of its own";
+
+    // Values that cannot travel are never sent but count as settled.
+    edits.changeSetting(&S::midiChannel, -1);
+    edits.changeSetting(&S::noiseGateLevel, 10);
+    EXPECT_EQ(tick(), Sent{hex("F0 00 02 33 06 0A F7")});
+    edits.changeSetting(&S::qx2Brightness, 200);  // more than one data byte holds
+    edits.changeSetting(&S::midiChannel, 128);
+    EXPECT_TRUE(tick().empty());
+    EXPECT_TRUE(tick().empty());
+    EXPECT_EQ(console.lines(), std::vector<std::string>{"\"MIDI channel error \" -1"});
+}
+
+TEST_F(EditCycleTest, SliceReportsFillBothRecordsAndOverwritePendingPicks)
+{
+    edits.changeSetting(&MiscConfigStruct::qx2Brightness, 3);  // a pick the report overwrites
+    // Display, in clock, brightness, noise gate (top bit carried by the group),
+    // channel (high byte counts); the out clock lives in slice 72, not here;
+    // every other word is noise.
+    receiveSlice(0, {{52, 1}, {54, 1}, {56, 7}, {86, 0xC8}, {94, 0x0103}, {98, 1}}, 0x55);
+    MiscConfigStruct expected{.qx2Brightness = 7, .qx2DisplayType = 1, .midiInClockMode = 1,
+                              .midiOutClockMode = 0, .midiChannel = 0x0103, .noiseGateLevel = 200};
+    EXPECT_EQ(settings.currentConfig, expected);
+    EXPECT_EQ(settings.oldConfig, expected);
+    tick();
+    EXPECT_EQ(panel.queued().size(), 0u) << "a report is no edit";
+
+    receiveSlice(72, {{56, 3}, {98, 1}});  // slice 0's offsets mean nothing here
+    expected.midiOutClockMode = 1;
+    EXPECT_EQ(settings.currentConfig, expected);
+    edits.changeSetting(&MiscConfigStruct::noiseGateLevel, 9);
+    receiveSlice(5, {{56, 3}});  // no setting, but it settles the model
+    EXPECT_EQ(settings.currentConfig, expected);
+    EXPECT_EQ(settings.oldConfig, expected);
+    EXPECT_TRUE(settings.slicesTaken(0) == 1 && settings.slicesTaken(72) == 1) << "each report counted once";
+}
+
+TEST_F(EditCycleTest, ButtonShownIsAskedForThenAnEditIsWrittenOnceAndOtherButtonsReportsShowNothing)
+{
+    EXPECT_EQ(tick(), Sent{hex("F0 00 02 33 0E 00 00 01 F7")});
+    edits.changeButtonSlot(0, 16);
+    EXPECT_TRUE(tick().empty()) << "no answer yet: no repeat, and no write";
+    edits.chooseButton(256, 127);
+    EXPECT_EQ(tick(), Sent{hex("F0 00 02 33 0E 02 7F 01 F7")});
+    EXPECT_EQ(button.currentBtn, 383) << "the code is kind plus number";
+
+    edits.chooseButton(0, 0);
+    tick();
+    const Slots reported{7, -1, 1, 1, 1, 1, 1, 1};
+    panel.receive(oneButton(0, reported));
+    EXPECT_EQ(slotValues(button.effects), reported);
+    edits.changeButtonSlot(2, 16);  // "Stop"
+    EXPECT_EQ(tick(), Sent{hex("F0 00 02 33 10 00 00 00 07 7F 7F 00 10 00 01 00 01 00 01 00 01 00 01 F7")});
+    EXPECT_TRUE(tick().empty());
+
+    edits.chooseButton(0, 6);
+    tick();
+    panel.receive(oneButton(5, {9, 9, 9, 9, 9, 9, 9, 9}));
+    panel.receive(oneButton(0, {9, 9, 9, 9, 9, 9, 9, 9}));  // late, for the old button
+    EXPECT_EQ(slotValues(button.effects), (Slots{7, -1, 16, 1, 1, 1, 1, 1}));
+    EXPECT_TRUE(button.oldvalues.empty());
+    EXPECT_TRUE(tick().empty());
+}
+
+TEST_F(EditCycleTest, ButtonEventMovesTheSelectionAtTheNextTickAfterThePendingWrite)
+{
+    tick();
+    panel.receive(oneButton(0, {7, -1, 1, 1, 1, 1, 1, 1}));
+    edits.changeButtonSlot(7, 2103);
+    panel.receive(sim::reply::buttonEvent(2, 36));  // Note 36 pressed
+    EXPECT_TRUE(panel.queued().empty()) << "nothing happens before the tick";
+    EXPECT_EQ(tick(), (Sent{hex("F0 00 02 33 10 00 00 00 07 7F 7F 00 01 00 01 00 01 00 01 00 01 10 37 F7"),
+                            hex("F0 00 02 33 0E 02 24 01 F7")}));
+    EXPECT_EQ(edits.buttonKind(), 256) << "the pickers show the pressed button";
+    EXPECT_EQ(edits.buttonNumber(), 36);
+    EXPECT_TRUE(tick().empty());
+    panel.receive(sim::reply::buttonEvent(5, 36));  // no kind has code 5
+    EXPECT_TRUE(tick().empty());
+    EXPECT_EQ(button.currentBtn, 292);
+}
+
+// An edit raises the write on every tick from the first report until the
+// looper reports it; the write carries both banks.
+TEST_F(EditCycleTest, EffectsEditIsWrittenEveryTickUntilTheLooperReportsIt)
+{
+    EffectsRequests& requests = panel.session.linkHost().effects;
+    auto tickWrites = [&] {
+        edits.tick();
+        return requests.take().write;
+    };
+    const Slots reported1{48, -1, 0, 0, 0, 0, 0, 0}, reported2{1, 2, 3, 4, 5, 6, 7, 8};
+    edits.changeEffect(2, 3, 2103);
+    EXPECT_FALSE(tickWrites()) << "nothing to compare with before the first report";
+    // Two reports decoded before the UI thread runs: the second shows.
+    panel.midi->deliver(sim::reply::effectsReport({reported2, reported1}));
+    panel.receive(sim::reply::effectsReport({reported1, reported2}));
+    EXPECT_EQ(slotValues(models.effects1->effects), reported1);
+    EXPECT_EQ(slotValues(models.effects2->effects), reported2);
+    EXPECT_FALSE(tickWrites());
+
+    edits.changeEffect(1, 0, 99);
+    EXPECT_TRUE(tickWrites());
+    edits.changeEffect(1, 0, 48);  // set back: nothing left to write
+    EXPECT_FALSE(tickWrites());
+
+    edits.changeEffect(2, 7, 2103);  // "QX2 1/2 Speed"
+    for (int i = 0; i < 3; ++i) EXPECT_TRUE(tickWrites()) << "tick " << i;
+    EXPECT_EQ(requests.writeMessage(), hex("F0 00 02 33 0A 08  00 30 7F 7F 00 00 00 00 00 00 00 00 00 00 00 00"
+                                           "  00 01 00 02 00 03 00 04 00 05 00 06 00 07 10 37 F7"));
+    EXPECT_TRUE(tickWrites()) << "the write alone does not settle the bank";
+    panel.receive(sim::reply::effectsReport({reported1, {1, 2, 3, 4, 5, 6, 7, 2103}}));
+    EXPECT_FALSE(tickWrites());
+}
+
+}  // namespace
+}  // namespace qx
