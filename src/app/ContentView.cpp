@@ -72,7 +72,8 @@ ContentView::ContentView(LooperSession& session, FileDialogs& dialogs, OutcomeHa
     connect(restoreButton_, &QPushButton::clicked, this, &ContentView::restoreDeviceConfiguration);
 
     auto info = models.deviceLine;
-    infoSubscription_ = ModelSubscription(info, [this, info] { deviceLine_->setText(QString::fromStdString(info->text())); });
+    infoSubscription_ =
+        ModelSubscription(info, [this, info] { deviceLine_->setText(QString::fromStdString(info->text())); });
     deviceLine_->setText(QString::fromStdString(info->text()));
     progressSubscription_ = ModelSubscription(models.progress, [this] { showProgress(); });
     showProgress();

@@ -35,7 +35,8 @@ void QX2EffectsView::addBank(QHBoxLayout* row, const QString& title, int bank, B
         auto* picker = new OptionPicker(functions, this);
         column->addWidget(picker, 0, Qt::AlignHCenter);
         pickers[i] = picker;
-        connect(picker, &OptionPicker::picked, this, [&edits, bank, i](qint64 value) { edits.changeEffect(bank, i, value); });
+        connect(picker, &OptionPicker::picked, this,
+                [&edits, bank, i](qint64 value) { edits.changeEffect(bank, i, value); });
     }
     row->addLayout(column);
 }

@@ -9,7 +9,6 @@
 #include "cli/CliRunner.h"
 #include "cli/CommandWords.h"
 #include "cli/Commands.h"
-#include "protocol/Messages.h"
 
 namespace qx::cli {
 namespace {
@@ -76,18 +75,22 @@ std::optional<std::int64_t> parseSettingValue(const Setting& setting, const std:
 bool readSettings(CliRunner& runner)
 {
     const MiscConfigModel& model = *runner.models().settings;
-    const std::int64_t before0 = model.slicesTaken(msg::kSlice0);
-    const std::int64_t before72 = model.slicesTaken(msg::kSlice72);
+    const std::int64_t before0 = model.slicesTaken(MiscConfigModel::kMainSlice);
+    const std::int64_t before72 = model.slicesTaken(MiscConfigModel::kOutClockSlice);
     runner.session().edits().askForSettings();
     return runner.runUntil(
-        [&] { return model.slicesTaken(msg::kSlice0) > before0 && model.slicesTaken(msg::kSlice72) > before72; },
+        [&] {
+            return model.slicesTaken(MiscConfigModel::kMainSlice) > before0 &&
+                   model.slicesTaken(MiscConfigModel::kOutClockSlice) > before72;
+        },
         kLooperWait);
 }
 
 // The slice that holds the setting: the outgoing clock lives in slice 72.
 std::uint8_t sliceOf(const Setting& setting)
 {
-    return setting.field == &MiscConfigStruct::midiOutClockMode ? msg::kSlice72 : msg::kSlice0;
+    const bool outClock = setting.field == &MiscConfigStruct::midiOutClockMode;
+    return outClock ? MiscConfigModel::kOutClockSlice : MiscConfigModel::kMainSlice;
 }
 
 void printSettings(const MiscConfigStruct& config)

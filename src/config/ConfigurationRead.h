@@ -32,7 +32,8 @@ public:
     static constexpr double kReadShare = 0.9;  // of the progress bar, for reading
 
     // Requests go to commands, the link's command queue.
-    ConfigurationRead(QXCommandQueue& commands, TransferTiming timing) : commands_(commands), timing_(std::move(timing)) {}
+    ConfigurationRead(QXCommandQueue& commands, TransferTiming timing)
+        : commands_(commands), timing_(std::move(timing)) {}
 
     // Back to nothing read: eight zeros and not valid everywhere.
     void reset();

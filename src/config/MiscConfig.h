@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "common/QXCommandQueue.h"
+#include "protocol/Messages.h"
 #include "protocol/SettingsSlice.h"
 
 namespace qx {
@@ -24,6 +25,10 @@ MiscConfigStruct defaultMiscConfig();
 
 class MiscConfigModel {
 public:
+    // Slice 0 holds five of the settings, slice 72 the outgoing clock mode.
+    static constexpr std::uint8_t kMainSlice = msg::kSlice0;
+    static constexpr std::uint8_t kOutClockSlice = msg::kSlice72;
+
     MiscConfigModel(QXCommandQueue& commands, MiscConfigStruct initial)
         : currentConfig(initial), oldConfig(initial), commands_(commands) {}
 

@@ -113,7 +113,8 @@ void NetworkLink::discover(UdpSocket& socket, const std::vector<AddrPairs>& inte
 
 void NetworkLink::pollingLoop(const std::shared_ptr<UdpSocket>& socket, const sockaddr_in& looper)
 {
-    NetPollCycle cycle(host_, pollingPaused_, [&](std::span<const std::uint8_t> bytes) { socket->sendTo(bytes, looper); });
+    NetPollCycle cycle(host_, pollingPaused_,
+                       [&](std::span<const std::uint8_t> bytes) { socket->sendTo(bytes, looper); });
     cycle.queueSettingsRequests();
     receiveCancelled_.store(false);
     receiveThread_ = std::thread([this, socket, looper] { receiveThread(socket, looper); });

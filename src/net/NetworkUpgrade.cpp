@@ -24,7 +24,8 @@ NetworkUpgrade::NetworkUpgrade(LinkHost host, Pacer& pacer, std::atomic<bool>& p
 std::optional<std::string> NetworkUpgrade::start(Bytes contents)
 {
     if (contents.empty()) return std::string("Upgrade refused: the file is empty");
-    if (contents.size() > kMaxUpgradeFile) return std::string("Upgrade refused: the file is longer than 1,000,000 bytes");
+    if (contents.size() > kMaxUpgradeFile)
+        return std::string("Upgrade refused: the file is longer than 1,000,000 bytes");
     const LooperOnNetwork looper = found_();
     if (!looper.interface || !isAddressSet(looper.address))
         return std::string("Upgrade refused: no looper found on the network");

@@ -40,7 +40,8 @@ std::optional<ButtonBlock> decodeButtonBlock(std::span<const std::uint8_t> messa
     if (first >= kButtonCodes || count > kButtonCodes - first) return std::nullopt;
 
     ButtonBlock block{.first = first, .buttons = {}};
-    for (std::size_t k = 0; k < count; ++k) block.buttons.push_back(bankAt(message, kSlotsOffset + kBytesPerButton * k));
+    for (std::size_t k = 0; k < count; ++k)
+        block.buttons.push_back(bankAt(message, kSlotsOffset + kBytesPerButton * k));
     return block;
 }
 

@@ -23,8 +23,9 @@ LooperSession::LooperSession(MainQueue& mainQueue, const LinkFactory& makeLinks,
       effects_([models = models_] { return effectsWrite(models); }),
       transfer_(commands_, mainQueue, gate_,
                 {.progress = [model = models_.progress](double fraction) { model->setCompletion(fraction); },
-                 .mapping = [model = models_.button](std::int64_t code,
-                                                     const FunctionValues& values) { model->applyMapping(code, values); },
+                 .mapping = [model = models_.button](std::int64_t code, const FunctionValues& values) {
+                     model->applyMapping(code, values);
+                 },
                  .outcome = [model = models_.outcome](const Outcome& outcome) { model->set(outcome); }},
                 std::move(timing)),
       router_(mainQueue, models_, linkHost(), [this](Bytes reply) { transfer_.takeReply(std::move(reply)); },
@@ -68,8 +69,8 @@ Outcome LooperSession::upgrade(const std::string& path)
     }
     if (!gate_.tryEnter("upgrade")) {
         const std::string holder = gate_.holder();
-        return {false, "Upgrade refused: " +
-                           (holder == "upgrade" ? std::string("an upgrade is already running") : "a " + holder + " is running")};
+        const std::string why = holder == "upgrade" ? "an upgrade is already running" : "a " + holder + " is running";
+        return {false, "Upgrade refused: " + why};
     }
     if (auto refusal = link(over).startUpgrade(std::move(contents))) {
         gate_.leave();

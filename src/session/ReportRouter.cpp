@@ -34,7 +34,8 @@ void ReportRouter::received(Transport, LooperReport report)
     } else if (auto* block = std::get_if<ButtonBlockReport>(&report)) {
         transferReply_(std::move(block->message));
     } else if (auto* event = std::get_if<ButtonEvent>(&report)) {
-        mainQueue_.post([model = models_.button, event = *event] { model->receiveButtonEvent(event.kind, event.number); });
+        mainQueue_.post(
+            [model = models_.button, event = *event] { model->receiveButtonEvent(event.kind, event.number); });
     } else if (auto* settings = std::get_if<SettingsReport>(&report)) {
         mainQueue_.post([model = models_.settings, values = *settings] { model->applyReport(values); });
     }

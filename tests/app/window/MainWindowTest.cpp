@@ -1,7 +1,7 @@
-// The window: its tabs, menu and quitting, the status bar, the "Main" tab
-// (device line, track grid, the three commands with their dialogs, outcomes
-// and progress bar), the "Log" tab, and the queue that brings worker results
-// to the UI thread.
+// The window: its tabs, menu, edit timer and quitting, the status bar, the
+// "Main" tab (device line, track grid, the three commands with their dialogs,
+// outcomes and progress bar), the "Log" tab, and the queue that brings worker
+// results to the UI thread.
 #include "PanelUnderTest.h"  // first: see there
 
 #include <fstream>
@@ -15,6 +15,7 @@
 using namespace qx;
 using namespace qx::apptest;
 using sim::TrackState;
+using SimTracks = std::vector<sim::SimTrack>;
 
 namespace {
 
@@ -38,6 +39,12 @@ QString colours(const app::TrackGrid& grid, int column)
     return colourName(grid.fill(title, column)) + "/" + colourName(grid.fill(state, column));
 }
 
+// The status bar's left side, "failed: " before a failure.
+QString outcome(const app::PanelStatusBar& bar)
+{
+    return (bar.outcomeIsFailure() ? "failed: " : "") + bar.outcomeText();
+}
+
 // Answers the modal file dialog about to open as a user would.
 void answerNextDialog(std::function<void(QFileDialog*)> answer)
 {
@@ -50,7 +57,7 @@ class MainWindowTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void fiveTabsInOrderAndNoNewWindowCommand()
+    void fiveTabsInOrderNoNewWindowCommandAndTheEditTimer()
     {
         PanelUnderTest panel;
         QTabWidget* tabs = panel.window->tabs();
@@ -59,6 +66,7 @@ private slots:
         QCOMPARE(labels, (QStringList{"Main", "MIDI Button", "Misc Config", "QX2 Buttons", "Log"}));
         QCOMPARE(tabs->currentIndex(), 0);
         QVERIFY(panel.window->quitAction()->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::Key_Q)));
+        QVERIFY(panel.window->editTimer().isActive() && panel.window->editTimer().interval() == 500);
         for (QAction* menu : panel.window->menuBar()->actions())
             for (const QAction* action : menu->menu()->actions())
                 QVERIFY2(!action->text().contains("New", Qt::CaseInsensitive) &&
@@ -77,36 +85,33 @@ private slots:
             });
             // The loop must end by itself; the guard, gone with the window,
             // only keeps a failure from hanging.
-            QTimer::singleShot(10000, panel.window.get(), [] { QCoreApplication::exit(99); });
+            QTimer::singleShot(30000, panel.window.get(), [] { QCoreApplication::exit(99); });
             QCOMPARE(QCoreApplication::exec(), 0);
         }
     }
 
-    void statusBarShowsTheLinkStateAndEachOutcomeWhileTheWindowLasts()
+    void statusBarFollowsTheLinkAndEachOutcomeWhileTheWindowLasts()
     {
         PanelUnderTest panel;
         const app::PanelStatusBar& bar = *panel.window->panelStatusBar();
-        panel.link->showLinkState("Connected over the network to QX2 at 10.77.0.2");
+        ReportSink& reports = panel.session.linkHost().reports;
+        panel.session.arbiter().publish({LinkState::Phase::connectedNetwork, "QX2", "10.77.0.2"});
         panel.ui.drain();
         QCOMPARE(bar.linkState(), QString("Connected over the network to QX2 at 10.77.0.2"));
         // Outcomes go on the left and leave the link state alone.
-        panel.script.outcome({true, "Saved the device configuration to /tmp/looper.cfg"});
-        QCOMPARE(bar.outcomeText(), QString("Saved the device configuration to /tmp/looper.cfg"));
-        QVERIFY(!bar.outcomeIsFailure());
-        panel.link->upgradeEnded({false, "Upgrade stopped: the looper stopped answering"});
+        reports.upgradeEnded({false, "Upgrade stopped: the looper stopped answering"});
         panel.ui.drain();
-        QCOMPARE(bar.outcomeText(), QString("Upgrade stopped: the looper stopped answering"));
-        QVERIFY(bar.outcomeIsFailure());
+        QCOMPARE(outcome(bar), QString("failed: Upgrade stopped: the looper stopped answering"));
         QCOMPARE(bar.linkState(), QString("Connected over the network to QX2 at 10.77.0.2"));
 
-        // The link outlives the window: later hand-offs must not reach a destroyed view.
+        // The session outlives the window: later hand-offs must not reach a destroyed view.
         panel.window.reset();
-        panel.receive(statusReport(1, {{.state = TrackState::Playing}}));
+        panel.receive(sim::reply::statusReport(4, 1, SimTracks{{.state = TrackState::Playing}}));
         panel.receive(sim::reply::logText("still here"));
-        panel.link->upgradeEnded({true, "Upgrade finished"});
-        panel.link->showLinkState("Polling the looper over MIDI");
+        reports.upgradeEnded({true, "Upgrade finished"});
+        panel.session.arbiter().publish({LinkState::Phase::pollingMidi, {}, {}});
         panel.ui.drain();
-        QCOMPARE(panel.link->logModel->log(), std::string("still here"));
+        QCOMPARE(panel.models().log->log(), std::string("still here"));
     }
 
     void gridBeforeAnyReportThenAfterEach()
@@ -126,78 +131,75 @@ private slots:
         QCOMPARE(panel.window->contentView()->deviceLine()->text(), QString("QX2 <b>v1.2</b> - MIDI"));
         QCOMPARE(panel.window->contentView()->deviceLine()->textFormat(), Qt::PlainText);  // verbatim, not markup
 
-        panel.receive(statusReport(2, {{.state = TrackState::Recording, .level = 3, .pan = 64, .feedback = 100,
-                                        .length = 72000, .position = 24000},
-                                       {.state = TrackState::Playing},
-                                       {.state = TrackState::Overdubbing},
-                                       {.state = TrackState::Replacing}}));
+        // Tracks 1 to 4, the second selected.
+        panel.receive(sim::reply::statusReport(4, 2, SimTracks{{.state = TrackState::Recording, .level = 3, .pan = 64,
+                                                                .feedback = 100, .length = 72000, .position = 24000},
+                                                               {.state = TrackState::Playing},
+                                                               {.state = TrackState::Overdubbing},
+                                                               {.state = TrackState::Replacing}}));
         const QStringList track1 = {"Track 1", "1.5", "0.5", "recording", "64", "-3", "100"};
         for (int row = title; row <= feedback; ++row) QCOMPARE(grid.text(row, 1), track1[row]);
         QCOMPARE((QStringList{colours(grid, 1), colours(grid, 2), colours(grid, 3), colours(grid, 4)}),
                  (QStringList{"clear/red", "blue/green", "clear/yellow", "clear/orange"}));
 
         // The next report: the stopped track loses its colour, the selection moves.
-        panel.receive(statusReport(3, {{.state = TrackState::Recording}, {.state = TrackState::Stopped}}));
+        panel.receive(
+            sim::reply::statusReport(4, 3, SimTracks{{.state = TrackState::Recording}, {.state = TrackState::Stopped}}));
         QCOMPARE(grid.text(state, 2), QString("stopped"));
         QCOMPARE(colours(grid, 2) + " " + colours(grid, 3), QString("clear/clear blue/clear"));
     }
 
-    void cancellingAnyDialogDoesNothing()
-    {
-        PanelUnderTest panel;
-        panel.looperAnswersOnMidi();
-        app::ContentView& view = *panel.window->contentView();
-        for (bool confirmedWithoutALocation : {false, true}) {
-            panel.script.answers.assign(confirmedWithoutALocation ? 3 : 0, "");
-            panel.script.events.clear();
-            for (QPushButton* button : {view.upgradeButton(), view.saveButton(), view.restoreButton()}) button->click();
-            QCOMPARE(panel.script.events,
-                     (std::vector<std::string>{"open dialog", "save dialog looper.cfg", "open dialog"}));
-        }
-        QVERIFY(!panel.link->upgrade().inProgress());
-        QVERIFY(panel.window->panelStatusBar()->outcomeText().isEmpty());
-    }
-
-    void commandsTakeTheChosenFileAndShowTheirOutcome()
+    void commandsTakeTheChosenFileShowTheirOutcomeAndCancellingDoesNothing()
     {
         PanelUnderTest panel;
         const app::PanelStatusBar& bar = *panel.window->panelStatusBar();
         app::ContentView& view = *panel.window->contentView();
-        panel.script.answers = {"/tmp/backup.json", "/tmp/looper.cfg"};
-        view.saveButton()->click();
-        view.restoreButton()->click();
-        QCOMPARE(panel.script.events, (std::vector<std::string>{"save dialog looper.cfg", "save /tmp/backup.json",
-                                                                "open dialog", "restore /tmp/looper.cfg"}));
-        QVERIFY(bar.outcomeText().contains("/tmp/looper.cfg") && !bar.outcomeIsFailure());
-        panel.script.refusal = "Save refused: a restore is running";
-        panel.script.answers = {"/tmp/other.cfg"};
-        view.saveButton()->click();
-        QCOMPARE(bar.outcomeText(), QString("Save refused: a restore is running"));
-        QVERIFY(bar.outcomeIsFailure());
+        MidiLink& midi = panel.midiLink();
+        QTemporaryDir dir;
+        const QString firmware = dir.filePath("fw.syx");
+        std::ofstream(firmware.toStdString(), std::ios::binary) << "\xF0\x01\x02\xF7\xF0\x03\xF7";
 
         // An upgrade: refused while no looper answers, then sent to its end.
-        QTemporaryDir dir;
-        const std::string firmware = dir.filePath("fw.syx").toStdString();
-        std::ofstream(firmware, std::ios::binary) << "\xF0\x01\x02\xF7\xF0\x03\xF7";
-        panel.script.answers = {firmware, firmware};
+        panel.dialogs.answers = {firmware.toStdString(), firmware.toStdString()};
         view.upgradeButton()->click();
-        QVERIFY2(bar.outcomeText().startsWith("Upgrade refused"), qPrintable(bar.outcomeText()));
+        QCOMPARE(outcome(bar), QString("failed: Upgrade refused: no looper is answering on MIDI"));
         panel.looperAnswersOnMidi();
         view.upgradeButton()->click();
-        QVERIFY(bar.outcomeText().contains(QString::fromStdString(firmware)) && !bar.outcomeIsFailure());
-        for (int step = 0; step < 10 && panel.link->upgrade().inProgress(); ++step) panel.link->sendUpgradeMessage();
+        QCOMPARE(outcome(bar), "Upgrade started: " + firmware);
+        for (int step = 0; step < 10 && midi.upgradeInProgress(); ++step) midi.sendUpgradeMessage();
         panel.ui.drain();
         QCOMPARE(panel.midi->messages(), (std::vector<Bytes>{hex("F0 01 02 F7"), hex("F0 03 F7")}));
-        QVERIFY2(bar.outcomeText().startsWith("Upgrade finished"), qPrintable(bar.outcomeText()));
-        view.upgradeButton()->click();  // cancelled: the earlier file is not sent again
-        QVERIFY(!panel.link->upgrade().inProgress());
-
-        // The progress bar: no text, full at the end, and held within its total.
+        QVERIFY2(outcome(bar).startsWith("Upgrade finished"), qPrintable(outcome(bar)));
         const QProgressBar* progress = view.progressBar();
         QVERIFY(!progress->isTextVisible() && progress->value() == progress->maximum());
+
+        // Cancelled, or confirmed without a location: nothing starts, the earlier file is not sent again.
+        for (bool confirmedWithoutALocation : {false, true}) {
+            panel.dialogs.answers.assign(confirmedWithoutALocation ? 3 : 0, "");
+            panel.dialogs.asked.clear();
+            for (QPushButton* button : {view.upgradeButton(), view.saveButton(), view.restoreButton()}) button->click();
+            QCOMPARE(panel.dialogs.asked,
+                     (std::vector<std::string>{"open dialog", "save dialog looper.cfg", "open dialog"}));
+        }
+        QVERIFY(!midi.upgradeInProgress() && !panel.session.cancelTransfer().success);
+        QVERIFY(outcome(bar).startsWith("Upgrade finished"));
+
+        // A save starts on the chosen file; a restore is refused while it runs, then for a missing file.
+        const QString saved = dir.filePath("backup.json"), missing = dir.filePath("none.cfg");
+        panel.dialogs.answers = {saved.toStdString(), missing.toStdString(), missing.toStdString()};
+        view.saveButton()->click();
+        QCOMPARE(outcome(bar), "Saving the device configuration to " + saved);
+        view.restoreButton()->click();
+        QCOMPARE(outcome(bar), QString("failed: Restore refused: a save or restore is already running"));
+        QVERIFY(panel.session.cancelTransfer().success);
+        view.restoreButton()->click();
+        QVERIFY2(outcome(bar).startsWith("failed: Restore refused") && outcome(bar).contains(missing),
+                 qPrintable(outcome(bar)));
+
+        // The progress bar holds any fraction within its total.
         const std::pair<double, int> quartersShown[] = {{0.0, 0}, {0.25, 1}, {1.7, 4}, {-0.5, 0}};
         for (const auto& [completion, quarters] : quartersShown) {
-            panel.link->completionModel->setCompletion(completion);
+            panel.models().progress->setCompletion(completion);
             QCOMPARE(progress->value(), progress->maximum() * quarters / 4);  // the bar starts at 0
         }
     }
@@ -237,14 +239,14 @@ private slots:
 
         view.moveCursor(QTextCursor::Start);
         QTest::keyClicks(&view, "note: ");
-        QCOMPARE(panel.link->logModel->log(), std::string("note: boot ok\n"));
+        QCOMPARE(panel.models().log->log(), std::string("note: boot ok\n"));
         panel.receive(sim::reply::logText("tick\n"));
         QCOMPARE(view.toPlainText(), QString("note: boot ok\ntick\n"));
         QCOMPARE(view.textCursor().position(), 6);  // the user's cursor stays put
 
         view.selectAll();
         QTest::keyClick(&view, Qt::Key_Delete);
-        QCOMPARE(panel.link->logModel->log(), std::string());
+        QCOMPARE(panel.models().log->log(), std::string());
         std::string expected;
         for (int line = 0; line < 500; ++line) expected += "line " + std::to_string(line) + "\n";
         for (std::size_t at = 0; at < expected.size(); at += 100)

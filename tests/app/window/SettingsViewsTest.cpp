@@ -1,7 +1,7 @@
 // The three settings tabs: pickers show the models, picks only edit, and the
-// 0.5 s tick (stepped by hand here) sends the edit. When a tick sends what,
-// and that a report or a repeated tick sends nothing, is for the settings
-// unit tests (tests/unit/config); these prove the tabs are bound to them.
+// window's 0.5 s edit tick (stepped by hand here) sends the edit. When a tick
+// sends what, and that a repeated tick sends nothing, is for the settings unit
+// tests (tests/unit/config); these prove the tabs are bound to the session.
 #include "PanelUnderTest.h"  // first: see there
 
 #include "config/FunctionTables.h"
@@ -47,96 +47,99 @@ QStringList shown(const app::MiscConfigView& view)
 
 QString functionName(std::int64_t id) { return QString::fromStdString(findFunction(id)->name); }
 
-template <typename View>
-std::vector<Bytes> sentAtNextTick(PanelUnderTest& panel, View& view)
-{
-    view.tick();
-    return panel.takeQueued();
-}
-
 }  // namespace
 
 class SettingsViewsTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void init() { panel = std::make_unique<PanelUnderTest>(); }
+    void cleanup() { panel.reset(); }
+
     void miscConfigShowsTheReportAndSendsAPickAtTheNextTick()
     {
-        PanelUnderTest panel;
-        app::MiscConfigView& view = *panel.window->miscConfigView();
+        app::MiscConfigView& view = *panel->window->miscConfigView();
         QCOMPARE(labels(view), (QStringList{"MIDI Channel", "MIDI In Clock Mode", "MIDI Out Clock Mode",
                                             "Noise Gate Level", "QX2 Display Brightness", "QX2 Display Mode"}));
         QCOMPARE(shown(view), (QStringList{"High", "Original", "Allow", "Off", "1", "Off"}));
         QCOMPARE(optionTexts(view.midiChannelPicker()), numbers(1, 16));
-        QVERIFY(view.timer().isActive() && view.timer().interval() == 500);
-        QVERIFY(sentAtNextTick(panel, view).empty());  // the start values are no edit
+        sentAtNextTick();  // the button tab's first request: see its test
 
         sim::SliceData slice{};
         slice[sim::kBrightnessWord] = 7;
         slice[sim::kDisplayTypeWord] = 1;
         slice[sim::kMidiChannelWord] = 12;
         slice[sim::kNoiseGateWord] = 40;  // a level no option stands for
-        panel.receive(sim::reply::settingsSlice(sim::kSettingsSlice, slice));
-        QVERIFY(sentAtNextTick(panel, view).empty());  // the next tick shows the report
+        panel->receive(sim::reply::settingsSlice(sim::kSettingsSlice, slice));
+        QVERIFY(sentAtNextTick().empty());  // the next tick shows the report
         QCOMPARE(shown(view), (QStringList{"Low", "New", "Allow", "Off", "12", ""}));  // no option for 40: none shown
 
         // A pick sends nothing itself; the next tick sends it once.
-        QVERIFY(userPicks(view.midiChannelPicker(), "7") && panel.takeQueued().empty());
-        QCOMPARE(sentAtNextTick(panel, view), std::vector<Bytes>{hex("F0 00 02 33 05 07 F7")});
+        QVERIFY(userPicks(view.midiChannelPicker(), "7") && panel->queued().empty());
+        QCOMPARE(sentAtNextTick(), std::vector<Bytes>{hex("F0 00 02 33 05 07 F7")});
     }
 
     void midiButtonAsksForTheButtonShownWritesEditsAndFollowsPresses()
     {
-        PanelUnderTest panel;
-        app::MIDIButtonView& view = *panel.window->midiButtonView();
+        app::MIDIButtonView& view = *panel->window->midiButtonView();
         QCOMPARE(labels(view), QStringList{"MIDI Button:"});
         QCOMPARE(optionTexts(view.typePicker()), (QStringList{"PgmChange", "CC", "Note"}));
         QCOMPARE(optionTexts(view.numberPicker()), numbers(0, 127));
         QCOMPARE(view.typePicker()->currentText() + " " + view.numberPicker()->currentText(), QString("PgmChange 0"));
         for (std::size_t slot = 0; slot < 8; ++slot)
             QCOMPARE(view.functionPicker(slot)->currentText(), functionName(-1));  // the blank row
-        // The first tick asks for the button shown, though nobody chose it; nothing went before it.
-        QCOMPARE(sentAtNextTick(panel, view), std::vector<Bytes>{hex("F0 00 02 33 0E 00 00 01 F7")});
+        // The first tick asks for the button shown, though nobody chose it, and
+        // sends nothing else: the settings tab's start values are no edit.
+        QCOMPARE(sentAtNextTick(), std::vector<Bytes>{hex("F0 00 02 33 0E 00 00 01 F7")});
 
         const sim::FunctionSlots mapping{1, 15, -1, 100, 2103, -1, -1, 0};
-        panel.receive(sim::reply::buttonReport(0, std::span(&mapping, 1)));
-        QVERIFY(sentAtNextTick(panel, view).empty());
+        panel->receive(sim::reply::buttonReport(0, std::span(&mapping, 1)));
+        QVERIFY(sentAtNextTick().empty());
         for (std::size_t slot = 0; slot < 8; ++slot)
             QCOMPARE(view.functionPicker(slot)->currentText(), functionName(mapping[slot]));
 
-        QVERIFY(userPicks(view.functionPicker(2), functionName(15)) && panel.takeQueued().empty());
-        QCOMPARE(sentAtNextTick(panel, view),
+        QVERIFY(userPicks(view.functionPicker(2), functionName(15)) && panel->queued().empty());
+        QCOMPARE(sentAtNextTick(),
                  std::vector<Bytes>{hex("F0 00 02 33 10 00 00 00 01 00 0F 00 0F 00 64 10 37 7F 7F 7F 7F 00 00 F7")});
 
         // Another button picked, or pressed on the looper, is asked for at the next tick.
         QVERIFY(userPicks(view.typePicker(), "Note") && userPicks(view.numberPicker(), "3"));
-        QCOMPARE(sentAtNextTick(panel, view), std::vector<Bytes>{hex("F0 00 02 33 0E 02 03 01 F7")});
-        // Control change 5 pressed on the looper moves the pickers at the next tick.
-        panel.receive(sim::reply::buttonEvent(1, 5));
-        QCOMPARE(sentAtNextTick(panel, view), std::vector<Bytes>{hex("F0 00 02 33 0E 01 05 01 F7")});
+        QCOMPARE(sentAtNextTick(), std::vector<Bytes>{hex("F0 00 02 33 0E 02 03 01 F7")});
+        panel->receive(sim::reply::buttonEvent(1, 5));  // control change 5
+        QCOMPARE(sentAtNextTick(), std::vector<Bytes>{hex("F0 00 02 33 0E 01 05 01 F7")});
         QCOMPARE(view.typePicker()->currentText() + " " + view.numberPicker()->currentText(), QString("CC 5"));
     }
 
     void qx2PickersShowBothBanksAndAnEditAsksForTheWrite()
     {
-        PanelUnderTest panel;
-        app::QX2EffectsView& view = *panel.window->qx2EffectsView();
+        app::QX2EffectsView& view = *panel->window->qx2EffectsView();
+        EffectsRequests& effects = panel->session.linkHost().effects;
         QCOMPARE(labels(view), (QStringList{"Effect 1", "Effect 2"}));
 
         const sim::EffectBanks banks{{0, 1, 2, 3, 4, 5, 6, 7}, {2100, 2101, 2102, 2103, -1, -1, -1, 15}};
-        panel.receive(sim::reply::effectsReport(banks));
-        view.tick();
+        panel->receive(sim::reply::effectsReport(banks));
+        panel->window->editTick();
         for (std::size_t slot = 0; slot < 8; ++slot) {
             QCOMPARE(view.picker(1, slot)->currentText(), functionName(banks.bank1[slot]));
             QCOMPARE(view.picker(2, slot)->currentText(), functionName(banks.bank2[slot]));
         }
 
         // Nothing at the pick itself; the next tick asks the link to write both banks.
-        QVERIFY(userPicks(view.picker(2, 4), functionName(48)) && !panel.link->takeTriggers().save);
-        view.tick();
-        QVERIFY(panel.link->takeTriggers().save);
-        QCOMPARE(view.bank(2).effects[4].effectNum(), 48);
+        QVERIFY(userPicks(view.picker(2, 4), functionName(48)) && !effects.take().write);
+        panel->window->editTick();
+        QVERIFY(effects.take().write);
+        QCOMPARE(panel->models().effects2->effects[4].effectNum(), 48);
     }
+
+private:
+    // One tick of the window's timer; what it queued for the looper.
+    std::vector<Bytes> sentAtNextTick()
+    {
+        panel->window->editTick();
+        return panel->queued();
+    }
+
+    std::unique_ptr<PanelUnderTest> panel;
 };
 
 QTEST_MAIN(SettingsViewsTest)

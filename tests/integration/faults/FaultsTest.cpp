@@ -1,5 +1,5 @@
-// The panel's whole link (controller, network side, saved-configuration
-// transfer) against a misbehaving simulated looper, built once per link: over
+// A whole looper session (both links, the saved-configuration transfer)
+// against a misbehaving simulated looper, built once per link: over
 // JACK MIDI ports (a JACK server of the test's own on the dummy driver), and
 // with QX_OVER_UDP over the network, the panel in one namespace and the looper
 // in another (10.77.0.1 and 10.77.0.2, addresses that exist only inside them;
@@ -21,22 +21,17 @@
 #include <random>
 #include <sstream>
 
-#include "SimulatedLooper.h"
-#include "common/MainQueue.h"
-#include "link/LooperLink.h"
-#include "model/DisplayModels.h"
-#include "model/Tracks.h"
+#include "session/SessionFactory.h"
 #include "support/ConsoleCapture.h"
 #include "support/Hex.h"
+#include "support/SimulatedLooper.h"
 #ifdef QX_OVER_UDP
-#include "NamespaceGuard.h"
-#include "net/QXNetworkInterface.h"
+#include "support/Namespaces.h"
 #else
 #include <jack/jack.h>
 
 #include <cerrno>
 
-#include "link/IdleNetworkSide.h"
 #include "midi/RtMidiEndpoints.h"
 #include "support/JackServer.h"
 #endif
@@ -62,18 +57,12 @@ struct LinkEnvironment {
         return insideNamespace(QX_PANEL_NETNS) ? "" : "run with: ip netns exec " QX_PANEL_NETNS;
     }
 };
-std::unique_ptr<LooperLink> makeLink(ManualMainQueue& ui)
+std::unique_ptr<LooperSession> makeSession(ManualMainQueue& ui)
 {
-    return std::make_unique<LooperLink>(ui, nullptr, [](LinkHost& host) {
-        const QXNetworkInterface::Options onlyTheTestSubnet{.enumerate = testSubnetInterfaces};
-        return std::make_unique<QXNetworkInterface>(host, onlyTheTestSubnet);
-    });
+    return std::make_unique<LooperSession>(
+        ui, makeLinks({.midi = {}, .network = NetworkLink::Options{.enumerate = testSubnetInterfaces}}));
 }
-// The network side holds the link and shows the looper.
-bool holdsLink(LooperLink& link, const ObservableText& deviceLine)
-{
-    return !link.interface().pollMIDI() && deviceLine.text() == "QXfault - 10.77.0.2:5667";
-}
+const std::string kAnswering = "Connected over the network to QXfault at 10.77.0.2";
 // The looper comes back at its address.
 void connectLooper() {}
 
@@ -97,12 +86,12 @@ struct LinkEnvironment {
 };
 // The stand-in network side finds nothing, as on a machine without a network:
 // when MIDI falls silent the link comes straight back to it.
-std::unique_ptr<LooperLink> makeLink(ManualMainQueue& ui)
+std::unique_ptr<LooperSession> makeSession(ManualMainQueue& ui)
 {
-    return std::make_unique<LooperLink>(ui, openSystemMidiEndpoints(),
-                                        [](LinkHost& host) { return std::make_unique<IdleNetworkSide>(host); });
+    return std::make_unique<LooperSession>(
+        ui, makeLinks({.midi = [] { return openSystemMidiEndpoints(); }, .network = std::nullopt}));
 }
-bool holdsLink(LooperLink& link, const ObservableText&) { return link.interface().midiPolling.load(); }
+const std::string kAnswering = "Polling the looper over MIDI";
 
 // The looper comes back as a new JACK client. The panel lists ports only at
 // start-up, so a patchbay connects the looper's ports to the panel's (JACK's
@@ -183,19 +172,16 @@ protected:
         ASSERT_NE(::mkdtemp(pattern), nullptr);
         folder = pattern;
         startLooper();  // first: the panel lists the MIDI ports as it starts
-        link = makeLink(ui);
-        link->interface().completionModel = completion;
-        link->interface().tracksModel = tracks;
-        link->interface().qxInfoString = deviceLine;
-        tracks->subscribe([this] { ++gridUpdates; });
-        link->saveableConfig().setOutcomeHandler([this](const Outcome& o) { outcomes.push_back(o); });
-        link->interface().setUpgradeOutcomeHandler([this](const Outcome& o) { upgradeOutcomes.push_back(o); });
-        link->start();
+        session = makeSession(ui);
+        models = &session->models();
+        models->tracks->subscribe([this] { ++gridUpdates; });
+        models->outcome->subscribe([this] { outcomes.push_back(models->outcome->last()); });
+        session->start();
         ASSERT_TRUE(answering()) << "the panel never found the looper";
     }
     void TearDown() override
     {
-        if (link) link->stop();
+        if (session) session->stop();
         std::error_code ignored;
         if (!folder.empty()) std::filesystem::remove_all(folder, ignored);
     }
@@ -210,12 +196,13 @@ protected:
         startLooper();
         connectLooper();
     }
-    // True once the link polls an answering looper: it holds the link and the
-    // track grid follows the looper's status reports.
+    // True once a link polls an answering looper: the status bar says so and
+    // the track grid follows the looper's status reports.
     bool answering()
     {
         const long before = gridUpdates;
-        return waitFor([&] { return holdsLink(*link, *deviceLine) && gridUpdates >= before + 3; }, 30s);
+        return waitFor([&] { return statusWords(models->linkStatus->state()) == kAnswering && gridUpdates >= before + 3; },
+                       30s);
     }
 
     // Runs the UI queue until the condition holds or the time is up.
@@ -250,7 +237,7 @@ protected:
     void saveCleanly(const std::filesystem::path& path)
     {
         outcomes.clear();
-        ASSERT_EQ(link->saveableConfig().saveConfiguration(path), std::nullopt);
+        ASSERT_TRUE(session->save(path.string()).success);
         ASSERT_TRUE(ended(outcomes)) << "the save did not end";
         ASSERT_TRUE(outcomes[0].success) << outcomes[0].text;
         ASSERT_EQ(configurationFault(readText(path)), "");
@@ -264,9 +251,9 @@ protected:
     {
         for (int attempt = 1; attempt <= 2; ++attempt) {
             outcomes.clear();
-            if (link->saveableConfig().restoreConfiguration(path)) return 3;
+            if (!session->restore(path.string()).success) return 3;
             if (!ended(outcomes) || !outcomes[0].success) return 3;
-            waitFor([this] { return link->interface().cmdQueue.count() == 0; }, 10s);
+            waitFor([this] { return session->queuedForLooper() == 0; }, 10s);
             waitFor([] { return false; }, 500ms);  // the last write's way to the looper
             if (looperConfiguration()["MIDIButtons"] == wanted["MIDIButtons"]) return attempt;
         }
@@ -277,14 +264,11 @@ protected:
     ConsoleCapture console;
     ManualMainQueue ui;
     LinkEnvironment environment;
-    std::shared_ptr<CompletionPercent> completion = std::make_shared<CompletionPercent>();
-    std::shared_ptr<Tracks> tracks = std::make_shared<Tracks>();
-    std::shared_ptr<ObservableText> deviceLine = std::make_shared<ObservableText>();
     long gridUpdates = 0;  // UI thread
     std::unique_ptr<SimulatedLooper> looper;
-    std::unique_ptr<LooperLink> link;
+    std::unique_ptr<LooperSession> session;
+    SessionModels* models = nullptr;
     std::vector<Outcome> outcomes;
-    std::vector<Outcome> upgradeOutcomes;
 };
 
 // The save ends with its reason and leaves no file at all; once the looper is
@@ -292,7 +276,7 @@ protected:
 TEST_F(LinkUnderFaults, LooperVanishingMidSaveEndsTheSaveWithoutAFileAndTheLinkRecovers)
 {
     const auto path = folder / "looper.cfg";
-    ASSERT_EQ(link->saveableConfig().saveConfiguration(path), std::nullopt);
+    ASSERT_TRUE(session->save(path.string()).success);
     ASSERT_TRUE(waitFor([this] { return received(kBlockRequest) >= 8; }, 20s));
     looper->vanish();
 
@@ -322,7 +306,7 @@ TEST_F(LinkUnderFaults, LooperVanishingMidRestoreSendsNothingAndTheRestoreWorksO
     const std::string text = wanted.dump();
     std::ofstream(path) << text;
 
-    ASSERT_EQ(link->saveableConfig().restoreConfiguration(path), std::nullopt);
+    ASSERT_TRUE(session->restore(path.string()).success);
     ASSERT_TRUE(waitFor([this] { return received(kBlockRequest) >= 8; }, 20s));
     looper->vanish();
     ASSERT_TRUE(ended(outcomes)) << "the restore never ended";
@@ -347,44 +331,44 @@ TEST_F(LinkUnderFaults, LooperVanishingMidUpgradeEndsItWithItsOutcomeAndTheNextO
 {
     const Bytes file = upgradeFile();
     // Acknowledgements 30 ms late make the network's transfer last long enough to cut.
-    ASSERT_EQ(looper->command("delay 30").back(), "ok");
+    ASSERT_TRUE(looper->ok("delay 30"));
     const auto path = folder / "firmware.bin";
     std::ofstream(path, std::ios::binary) << std::string(file.begin(), file.end());
-    ASSERT_EQ(link->interface().loadUpgradeFile(path), std::nullopt);
+    ASSERT_TRUE(session->upgrade(path.string()).success);
     ASSERT_TRUE(waitFor([&] { return received(kUpgradeMessage) >= 10; }, 20s));
     looper->vanish();
 
-    ASSERT_TRUE(ended(upgradeOutcomes, 30s)) << "the upgrade never ended";
+    ASSERT_TRUE(ended(outcomes, 30s)) << "the upgrade never ended";
 #ifdef QX_OVER_UDP
-    EXPECT_FALSE(upgradeOutcomes[0].success);
-    EXPECT_TRUE(upgradeOutcomes[0].text.starts_with("Upgrade stopped: the looper fell silent at slice "))
-        << upgradeOutcomes[0].text;
-    EXPECT_TRUE(upgradeOutcomes[0].text.ends_with(" of 41")) << upgradeOutcomes[0].text;
-    EXPECT_LT(completion->completion(), 1.0) << "the progress stays where the looper left";
+    EXPECT_FALSE(outcomes[0].success);
+    EXPECT_TRUE(outcomes[0].text.starts_with("Upgrade stopped: the looper fell silent at slice "))
+        << outcomes[0].text;
+    EXPECT_TRUE(outcomes[0].text.ends_with(" of 41")) << outcomes[0].text;
+    EXPECT_LT(models->progress->completion(), 1.0) << "the progress stays where the looper left";
     EXPECT_TRUE(givenUp(10s)) << "polling resumed and noticed the silence";
 #else
     // Over MIDI nothing is acknowledged: the panel cannot tell a vanished
     // looper from a listening one until the upgrade ends and polling resumes.
-    EXPECT_TRUE(upgradeOutcomes[0].success);
-    EXPECT_EQ(upgradeOutcomes[0].text, "Upgrade finished: 6000 bytes sent over MIDI");
+    EXPECT_TRUE(outcomes[0].success);
+    EXPECT_EQ(outcomes[0].text, "Upgrade finished: 6000 bytes sent over MIDI");
     ASSERT_TRUE(givenUp(10s)) << "polling resumed after the upgrade and found the looper gone";
     // Which side holds the link at this moment decides the words; refused it is.
-    const auto refused = link->interface().loadUpgradeFile(path);
-    ASSERT_TRUE(refused.has_value());
-    EXPECT_TRUE(refused->starts_with("Upgrade refused: no looper")) << *refused;
+    const Outcome refused = session->upgrade(path.string());
+    EXPECT_FALSE(refused.success);
+    EXPECT_TRUE(refused.text.starts_with("Upgrade refused: no looper")) << refused.text;
 #endif
 
     looperReturns();
     ASSERT_TRUE(answering());
-    upgradeOutcomes.clear();
-    ASSERT_EQ(link->interface().loadUpgradeFile(path), std::nullopt);
-    ASSERT_TRUE(ended(upgradeOutcomes));
-    EXPECT_TRUE(upgradeOutcomes[0].success) << upgradeOutcomes[0].text;
-    EXPECT_EQ(completion->completion(), 1.0);
+    outcomes.clear();
+    ASSERT_TRUE(session->upgrade(path.string()).success);
+    ASSERT_TRUE(ended(outcomes));
+    EXPECT_TRUE(outcomes[0].success) << outcomes[0].text;
+    EXPECT_EQ(models->progress->completion(), 1.0);
     const auto image = looper->command("upgrade-image-hex");
     ASSERT_EQ(image.size(), 2u);
 #ifdef QX_OVER_UDP
-    EXPECT_EQ(upgradeOutcomes[0].text, "Upgrade finished: 20580 bytes sent over the network");
+    EXPECT_EQ(outcomes[0].text, "Upgrade finished: 20580 bytes sent over the network");
     EXPECT_EQ(image[0], toHex(file)) << "the looper holds the file byte for byte";
 #else
     // JACK drops the MIDI events of a client that misses its cycle (a loaded
@@ -411,7 +395,6 @@ TEST_F(LinkUnderFaults, LooperVanishingWhilePollingHandsTheLinkOverUntilItReturn
     ASSERT_TRUE(givenUp(10s));
     // The link goes on searching, in turn over MIDI and the network, so the
     // returning looper is found again.
-    deviceLine->setText("");  // over the network, given up, only discovery shows the looper again
     looperReturns();
     ASSERT_TRUE(answering()) << "the link did not take the looper up again";
     const long updates = gridUpdates;
@@ -427,7 +410,7 @@ TEST_P(MisbehavingLooper, PollingHoldsSavesAreWholeAndRestoresLand)
 {
     const auto clean = folder / "clean.cfg";
     saveCleanly(clean);
-    ASSERT_EQ(looper->command(GetParam()).back(), "ok");
+    ASSERT_TRUE(looper->ok(GetParam()));
     const std::size_t givenUpBefore = consoleCount(kGivenUp), before = received(kStatusRequest);
     ASSERT_TRUE(waitFor([&] { return received(kStatusRequest) >= before + 40; }, 20s));
     EXPECT_EQ(consoleCount(kGivenUp), givenUpBefore) << "the link held through the faults";

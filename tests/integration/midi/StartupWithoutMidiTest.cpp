@@ -2,13 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 
-#include "common/MainQueue.h"
-#include "link/IdleNetworkSide.h"
-#include "link/LooperLink.h"
+#include "midi/MidiLink.h"
 #include "midi/RtMidiEndpoints.h"
+#include "session/SessionFactory.h"
 #include "support/ConsoleCapture.h"
+#include "support/WaitUntil.h"
 
 namespace qx {
 
@@ -16,20 +15,20 @@ TEST(StartupWithoutMidi, StartsAndHandsTheLinkToTheNetworkSide)
 {
     test::ConsoleCapture console;
     ManualMainQueue ui;
-    LooperLink link(ui, openSystemMidiEndpoints(), [](LinkHost& host) { return std::make_unique<IdleNetworkSide>(host); });
-    EXPECT_TRUE(link.interface().destinations().empty());
-    EXPECT_TRUE(link.interface().sources().empty());
-    auto state = std::make_shared<ObservableText>();
-    link.interface().linkStateModel = state;
-    link.start();
+    LooperSession session(ui, makeLinks({.midi = [] { return openSystemMidiEndpoints(); }, .network = std::nullopt}));
+    const auto& midi = static_cast<MidiLink&>(session.link(Transport::midi));
+    EXPECT_TRUE(midi.destinations().empty());
+    EXPECT_TRUE(midi.sources().empty());
+    session.start();
     EXPECT_EQ(console.lines().front(), "\"Start function\"");
 
     // Five unanswered status requests, then the network side holds the link.
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (state->text() != "Searching the network for the looper" && std::chrono::steady_clock::now() < until)
-        ui.waitAndDrain(std::chrono::milliseconds(50));
-    EXPECT_EQ(state->text(), "Searching the network for the looper");
-    link.stop();
+    const LinkStatus& status = *session.models().linkStatus;
+    EXPECT_TRUE(test::waitUntil([&] {
+        ui.drain();
+        return statusWords(status.state()) == "Searching the network for the looper";
+    }, std::chrono::seconds(30)));
+    session.stop();
     const auto lines = console.lines();
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "\"Polling MIDI\""), 0);
 }

@@ -6,15 +6,13 @@
 
 #include <algorithm>
 
-#include "NamespaceGuard.h"
-#include "SimulatedLooper.h"
-#include "WaitUntil.h"
-#include "common/MainQueue.h"
-#include "link/LooperLink.h"
 #include "midi/RtMidiEndpoints.h"
-#include "net/QXNetworkInterface.h"
+#include "session/SessionFactory.h"
 #include "support/ConsoleCapture.h"
 #include "support/JackServer.h"
+#include "support/Namespaces.h"
+#include "support/SimulatedLooper.h"
+#include "support/WaitUntil.h"
 
 namespace qx::test {
 namespace {
@@ -33,16 +31,13 @@ TEST(LinkAlternation, MidiThenNetworkThenMidiAgain)
     ASSERT_TRUE(midiLooper.ready() && netLooper.ready());
     // The network looper keeps quiet until MIDI has been polled: should the
     // MIDI looper miss the first search, the link comes back to MIDI.
-    ASSERT_EQ(netLooper.command("silent").back(), "ok");
+    ASSERT_TRUE(netLooper.ok("silent"));
 
     ManualMainQueue ui;
-    LooperLink link(ui, openSystemMidiEndpoints(), [](LinkHost& host) {
-        const QXNetworkInterface::Options onlyTheTestSubnet{.enumerate = testSubnetInterfaces};
-        return std::make_unique<QXNetworkInterface>(host, onlyTheTestSubnet);
-    });
-    auto deviceLine = std::make_shared<ObservableText>();
-    link.interface().qxInfoString = deviceLine;
-    link.start();
+    LooperSession session(ui, makeLinks({.midi = [] { return openSystemMidiEndpoints(); },
+                                         .network = NetworkLink::Options{.enumerate = testSubnetInterfaces}}));
+    const auto deviceLine = session.models().deviceLine;
+    session.start();
     auto shown = [&](const std::string& line) {
         const auto lines = console.lines();
         return static_cast<std::size_t>(std::count(lines.begin(), lines.end(), line));
@@ -53,24 +48,24 @@ TEST(LinkAlternation, MidiThenNetworkThenMidiAgain)
 
     ASSERT_TRUE(pumpUntil([&] { return shown("\"Polling MIDI\"") >= 1; }));
     const std::size_t midiPhases = shown("\"Polling MIDI\"");
-    ASSERT_EQ(netLooper.command("answer").back(), "ok");
-    ASSERT_EQ(midiLooper.command("silent").back(), "ok");
+    ASSERT_TRUE(netLooper.ok("answer"));
+    ASSERT_TRUE(midiLooper.ok("silent"));
     ASSERT_TRUE(pumpUntil([&] {
         return deviceLine->text() == "NetLooper - 10.77.0.2:5667" &&
                netLooper.received("rx udp <query>status compact</query>") >= 2;
     }));
-    EXPECT_FALSE(link.interface().pollMIDI());
+    EXPECT_TRUE(session.arbiter().holds(Transport::network));
     // While the network holds the link, nothing goes out over MIDI.
     const std::size_t midiBefore = midiLooper.journal().size();
     const std::size_t logQueries = netLooper.received("rx udp <query>log</query>");
     ASSERT_TRUE(waitUntil([&] { return netLooper.received("rx udp <query>log</query>") >= logQueries + 3; }, 20s));
     EXPECT_EQ(midiLooper.journal().size(), midiBefore);
 
-    ASSERT_EQ(midiLooper.command("answer").back(), "ok");
-    ASSERT_EQ(netLooper.command("silent").back(), "ok");
+    ASSERT_TRUE(midiLooper.ok("answer"));
+    ASSERT_TRUE(netLooper.ok("silent"));
     ASSERT_TRUE(pumpUntil([&] { return shown("\"Polling MIDI\"") > midiPhases; }));
-    EXPECT_TRUE(link.interface().pollMIDI());
-    link.stop();
+    EXPECT_TRUE(session.arbiter().holds(Transport::midi));
+    session.stop();
 
     // In this order, each once: other lines come between.
     const std::vector<std::string> wanted = {"\"Start function\"", "\"Polling MIDI\"", "\"Polling IP\"",

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "midi/MidiPollCycle.h"
+#include "midi/MidiReassembler.h"
 #include "support/ConsoleCapture.h"
 #include "support/Hex.h"
 #include "support/SessionUnderTest.h"
@@ -153,6 +154,17 @@ TEST_F(PollCycle, UpgradeMessagesReplaceAllPollingAndFreezeTheSilenceCount)
     EXPECT_FALSE(panel.midiLink().upgradeInProgress());
     EXPECT_EQ(arbiter.unanswered(Transport::midi), unanswered);
     EXPECT_EQ(step().sent, std::vector<Bytes>{kCommand});
+}
+
+// Whole messages from bytes split anyway; a status byte drops the message it
+// interrupts. The fuzz target checks the rule on any stream.
+TEST(MidiReassembler, RebuildsSplitMessagesAndDropsInterruptedOnes)
+{
+    std::vector<Bytes> messages;
+    MidiReassembler reassembler([&](const Bytes& m) { messages.push_back(m); });
+    for (const char* packet : {"F0 00 02", "33 02 F7 F0 01", "90 02 F7", "F0 03 F8 04 F7", "F0 05 F7"})
+        reassembler.feed(hex(packet));
+    EXPECT_EQ(messages, (std::vector<Bytes>{hex("F0 00 02 33 02 F7"), hex("F7"), hex("F7"), hex("F0 05 F7")}));
 }
 
 }  // namespace qx

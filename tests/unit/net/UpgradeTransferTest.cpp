@@ -46,6 +46,7 @@ TEST(NetUpgradeTransfer, OnlyTheLooperMovesItOnAndFiveSilencesInARowEndIt)
     EXPECT_EQ(transfer.slice(), 0);
 
     transfer.onDatagram(kStartRequest, kLooperTransferPort);
+    EXPECT_EQ(transfer.onDatagram(ack(2), kLooper).sendSlice, std::nullopt) << "slice 2 has not gone out yet";
     for (int n = 1; n <= 5; ++n) transfer.onDatagram(ack(n), kLooperTransferPort);
     const auto resend = transfer.onSilence();
     ASSERT_EQ(resend.sendSlice, 6);  // the slice in flight, to where it went

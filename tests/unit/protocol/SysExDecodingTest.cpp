@@ -134,7 +134,7 @@ TEST(ButtonBlock, ReportsThatReachPastTheirEndOrTheLastButtonAreRefused)
 {
     const std::vector<sim::FunctionSlots> eight(8, sim::FunctionSlots{9, 9, 9, 9, 9, 9, 9, 9});
     Bytes cut = sim::reply::buttonReport(8, eight);
-    cut.erase(cut.end() - 3, cut.end() - 1);  // slots of the last button run into the end
+    cut.erase(cut.end() - 2);  // the last slot runs into the closing byte
     Bytes nine = sim::reply::buttonReport(0, eight);
     nine[7] = 9;  // claims nine buttons, holds eight
     Bytes otherType = sim::reply::buttonReport(16, eight);
@@ -162,7 +162,7 @@ TEST(UpgradeFileCheck, SaysWhereAndWhy)
     const std::pair<Bytes, std::optional<std::string>> rows[] = {
         {messages({10, 256}), std::nullopt},
         {hex("00 F0 F7"), "offset 0: expected 0xF0 to start a message, found 0x00"},
-        {messages({10, 300}), "offset 10: message of 300 bytes is longer than 256"},
+        {messages({10, 257}), "offset 10: message of 257 bytes is longer than 256"},
         {hex("F0 01 F8 F7"), "offset 2: found 0xF8 inside the message that starts at offset 0"},
         {hex("F0 01 02"), "offset 0: message not closed by 0xF7 before the end of the file"},
     };
