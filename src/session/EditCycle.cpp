@@ -14,26 +14,43 @@ EditCycle::EditCycle(SessionModels& models, QXCommandQueue& commands, EffectsReq
 {
 }
 
-void EditCycle::changeSetting(std::int64_t MiscConfigStruct::*field, std::int64_t value)
+namespace {
+
+const Outcome kTaken{true, {}};
+
+Outcome noSlot(std::size_t slot) { return {false, "No slot " + std::to_string(slot) + ": slots are 0 to 7"}; }
+
+}  // namespace
+
+Outcome EditCycle::changeSetting(std::int64_t MiscConfigStruct::*field, std::int64_t value)
 {
     models_.settings->currentConfig.*field = value;
+    return kTaken;
 }
 
-void EditCycle::chooseButton(std::int64_t kind, std::int64_t number)
+Outcome EditCycle::chooseButton(std::int64_t kind, std::int64_t number)
 {
+    if (kind != 0 && kind != 128 && kind != 256) return {false, "No button kind " + std::to_string(kind)};
+    if (number < 0 || number > 127) return {false, "No button " + std::to_string(number) + ": numbers are 0 to 127"};
     button_.midiButtonType = kind;
     button_.midiButtonNum = number;
+    return kTaken;
 }
 
-void EditCycle::changeButtonSlot(std::size_t slot, std::int64_t function)
+Outcome EditCycle::changeButtonSlot(std::size_t slot, std::int64_t function)
 {
-    if (slot < models_.button->effects.size()) models_.button->effects[slot].setEffectNum(function);
+    if (slot >= models_.button->effects.size()) return noSlot(slot);
+    models_.button->effects[slot].setEffectNum(function);
+    return kTaken;
 }
 
-void EditCycle::changeEffect(int bank, std::size_t slot, std::int64_t function)
+Outcome EditCycle::changeEffect(int bank, std::size_t slot, std::int64_t function)
 {
+    if (bank != 1 && bank != 2) return {false, "No bank " + std::to_string(bank) + ": banks are 1 and 2"};
     QX2Effects& effects = *(bank == 1 ? models_.effects1 : models_.effects2);
-    if (slot < effects.effects.size()) effects.effects[slot].setEffectNum(function);
+    if (slot >= effects.effects.size()) return noSlot(slot);
+    effects.effects[slot].setEffectNum(function);
+    return kTaken;
 }
 
 void EditCycle::askForSettings()

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "common/Outcome.h"
 #include "config/SettingsTicks.h"
 #include "session/SessionModels.h"
 #include "transport/EffectsRequests.h"
@@ -18,13 +19,17 @@ public:
 
     EditCycle(SessionModels& models, QXCommandQueue& commands, EffectsRequests& effects);
 
-    // UI thread. One of the six settings, as MiscConfigStruct names it.
-    void changeSetting(std::int64_t MiscConfigStruct::*field, std::int64_t value);
-    // The MIDI button shown: kind value (0, 128, 256) and number; asked for at the next tick.
-    void chooseButton(std::int64_t kind, std::int64_t number);
-    void changeButtonSlot(std::size_t slot, std::int64_t function);
+    // UI thread. Each edit is taken, or refused with the reason. One of the
+    // six settings, as MiscConfigStruct names it; a value that cannot travel
+    // is taken but never sent.
+    Outcome changeSetting(std::int64_t MiscConfigStruct::*field, std::int64_t value);
+    // The MIDI button shown: kind value (0, 128, 256) and number 0 to 127;
+    // asked for at the next tick.
+    Outcome chooseButton(std::int64_t kind, std::int64_t number);
+    // Slot 0 to 7 of the button shown.
+    Outcome changeButtonSlot(std::size_t slot, std::int64_t function);
     // Bank 1 or 2, slot 0 to 7.
-    void changeEffect(int bank, std::size_t slot, std::int64_t function);
+    Outcome changeEffect(int bank, std::size_t slot, std::int64_t function);
     // The kind and number of the button shown (as chosen, or as last pressed).
     std::int64_t buttonKind() const { return button_.midiButtonType; }
     std::int64_t buttonNumber() const { return button_.midiButtonNum; }

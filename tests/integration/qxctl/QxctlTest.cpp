@@ -86,6 +86,15 @@ protected:
     std::filesystem::path folder;
 };
 
+// Function numbers as the looper's control answers show them: "7 -1 16".
+template <typename Numbers>
+std::string words(const Numbers& numbers)
+{
+    std::string text;
+    for (auto n : numbers) text += (text.empty() ? "" : " ") + std::to_string(n);
+    return text;
+}
+
 TEST_F(Qxctl, SettingsButtonAndEffectsAreReadAndWritten)
 {
     // The looper starts with brightness Medium and noise gate 10.
@@ -105,9 +114,7 @@ TEST_F(Qxctl, SettingsButtonAndEffectsAreReadAndWritten)
     EXPECT_EQ(run.last(), "button: Note 36 slot 2 set to Stop (16)");
     sim::FunctionSlots note36 = sim::initialMapping(292);
     note36[2] = 16;
-    std::string expected;
-    for (auto v : note36) expected += (expected.empty() ? "" : " ") + std::to_string(v);
-    EXPECT_EQ(looperSays("mapping 292"), expected);
+    EXPECT_EQ(looperSays("mapping 292"), words(note36));
 
 #ifndef QX_OVER_UDP  // the network side does not carry the QX2 banks yet
     run = qxctl({"effects"});
@@ -119,11 +126,7 @@ TEST_F(Qxctl, SettingsButtonAndEffectsAreReadAndWritten)
     EXPECT_EQ(run.status, 0);
     EXPECT_TRUE(run.last().starts_with("effects: bank 2 slot 7 set to QX2 ")) << run.last();
     const auto state = looper.command("state");
-    EXPECT_NE(std::find(state.begin(), state.end(), "effects2 " + [&] {
-                  std::string words;
-                  for (auto v : banks.bank2) words += (words.empty() ? "" : " ") + std::to_string(v);
-                  return words;
-              }()), state.end());
+    EXPECT_NE(std::ranges::find(state, "effects2 " + words(banks.bank2)), state.end());
 #endif
 }
 
