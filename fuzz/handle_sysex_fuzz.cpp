@@ -1,26 +1,25 @@
 // The common decoder of every SysEx message, from MIDI or from a datagram,
-// with every model attached and the UI queue drained after each message so
-// that the model updates run too.
+// and the report router behind it with every model of a session, the UI
+// queue drained after each message so that the model updates run too.
 //
 // Input: one control byte, then the messages. Bits 0-3 of the control byte
-// are the silence count the first message meets (4 or more makes a status
-// report ask for the configuration again); bit 4 set hands the rest over as
-// one message, the way a datagram arrives, else it is cut after every 0xF7,
-// the way the MIDI read procedure cuts it.
+// are the MIDI silence count the first message meets (4 or more makes a
+// status report ask for the configuration again); bit 4 set hands the rest
+// over as one message, the way a datagram arrives, else it is cut after every
+// 0xF7, the way the MIDI read procedure cuts it.
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <span>
+#include <vector>
 
 #include "FuzzSupport.h"
 #include "common/MainQueue.h"
 #include "common/QXCommandQueue.h"
-#include "config/MIDIButtonConfig.h"
-#include "config/MiscConfig.h"
-#include "config/QX2Effects.h"
-#include "midi/QXInterface.h"
-#include "model/DisplayModels.h"
 #include "model/Tracks.h"
+#include "protocol/LooperReport.h"
+#include "session/ReportRouter.h"
+#include "session/SessionModels.h"
+#include "transport/LinkArbiter.h"
 
 using qx::fuzz::require;
 
@@ -37,21 +36,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::span<const std::uint8_t> messages(data + 1, size - 1);
 
     qx::ManualMainQueue ui;
-    qx::QXCommandQueue responses;
-    qx::QXInterface link(ui, nullptr);
-    link.attachResponseQueue(&responses);
-    link.tracksModel = std::make_shared<qx::Tracks>();
-    link.completionModel = std::make_shared<qx::CompletionPercent>();
-    link.qxInfoString = std::make_shared<qx::ObservableText>();
-    link.logModel = std::make_shared<qx::LogText>();
-    link.qxMIDIButtons = std::make_shared<qx::MIDIButtonConfig>(link.cmdQueue);
-    link.qxMIDIButtons->currentBtn = 0;
-    link.qxMiscConfig = std::make_shared<qx::MiscConfigModel>(link.cmdQueue, qx::MiscConfigStruct{});
-    link.attachEffectsModels(std::make_shared<qx::QX2Effects>(), std::make_shared<qx::QX2Effects>());
-    link.pollTries.store(control & 0x0F);
+    qx::QXCommandQueue commands;
+    qx::SessionModels models(commands);
+    models.button->currentBtn = 0;  // a one-button report of code 0 reaches the button tab
+    qx::LinkArbiter arbiter;
+    qx::EffectsRequests effects;
+    std::vector<qx::Bytes> routed;  // what reaches the configuration transfer
+    qx::ReportRouter router(ui, models, {commands, arbiter, effects, router},
+                            [&routed](qx::Bytes reply) { routed.push_back(std::move(reply)); }, {});
+    arbiter.setUnanswered(qx::Transport::midi, control & 0x0F);
 
     auto decode = [&](std::span<const std::uint8_t> message) {
-        link.handleSysEx(message);
+        router.received(qx::Transport::midi, qx::decodeSysEx(message));
         ui.drain();
     };
     if (control & 0x10) {
@@ -67,13 +63,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     // Whatever arrived, the track grid keeps its rows, and every
-    // message the decoder queued for the looper is a whole SysEx message.
-    const std::size_t rows = link.tracksModel->tracks().size();
-    require(rows == qx::Tracks::kCount, "the track grid keeps its rows");
-    for (qx::Bytes queued = link.cmdQueue.dequeue(); !queued.empty(); queued = link.cmdQueue.dequeue())
+    // message the router queued for the looper is a whole SysEx message.
+    require(models.tracks->tracks().size() == qx::Tracks::kCount, "the track grid keeps its rows");
+    for (qx::Bytes queued = commands.dequeue(); !queued.empty(); queued = commands.dequeue())
         require(queued.front() == 0xF0 && queued.back() == 0xF7, "queued requests are whole messages");
-    for (qx::Bytes routed = responses.dequeue(); !routed.empty(); routed = responses.dequeue())
-        require(routed.size() >= 39 && routed[1] == 0x00 && routed[2] == 0x02 && routed[3] == 0x33,
+    for (const qx::Bytes& reply : routed)
+        require(reply.size() >= 39 && reply[1] == 0x00 && reply[2] == 0x02 && reply[3] == 0x33,
                 "only the looper's configuration reports are routed to the transfer");
     return 0;
 }

@@ -10,8 +10,8 @@
 #include <string>
 
 #include "FuzzSupport.h"
-#include "common/UpgradeFile.h"
 #include "midi/MidiUpgrade.h"
+#include "protocol/UpgradeFile.h"
 
 using qx::fuzz::require;
 

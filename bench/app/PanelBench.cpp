@@ -18,13 +18,12 @@
 #include <QEvent>
 #include <QTimer>
 
-#include "app/ConfigurationCommands.h"
 #include "app/ContentView.h"
 #include "app/MainWindow.h"
-#include "app/PanelLink.h"
 #include "app/QtFileDialogs.h"
 #include "app/QtMainQueue.h"
 #include "app/TrackGrid.h"
+#include "session/SessionFactory.h"
 
 namespace {
 
@@ -109,16 +108,14 @@ int main(int argc, char** argv)
         std::fputs("usage: bench_app_panel [SECONDS]\n", stderr);
         return 2;
     }
-    if (!qx::app::demoLinkAvailable()) {
+    qx::app::QtMainQueue qtQueue;
+    StampingMainQueue mainQueue(qtQueue);
+    auto session = qx::makeDemoSession(mainQueue);
+    if (!session) {
         std::fputs("bench_app_panel: this build has no simulated looper\n", stderr);
         return 1;
     }
-
-    qx::app::QtMainQueue qtQueue;
-    StampingMainQueue mainQueue(qtQueue);
-    auto link = qx::app::makePanelLink(mainQueue, true);
     qx::app::QtFileDialogs dialogs;
-    qx::app::SaveableConfigCommands configuration(link->saveableConfig());
 
     const long rssBeforeWindow = currentRssKiB();
     std::vector<double> toTexts, toPaint;
@@ -126,7 +123,7 @@ int main(int argc, char** argv)
     long rssWithWindow = 0;
     Usage start{}, end{};
     {
-        qx::app::MainWindow window(link->interface(), dialogs, configuration);
+        qx::app::MainWindow window(*session, dialogs);
         window.resize(940, 560);
         window.show();
         QApplication::processEvents();
@@ -142,7 +139,8 @@ int main(int argc, char** argv)
                 for (int column = 0; column < grid->columnCount(); ++column) texts << grid->text(row, column);
             return texts;
         };
-        const auto token = window.contentView()->tracks()->subscribe([&] {
+        const std::shared_ptr<qx::Tracks> tracks = session->models().tracks;
+        const auto token = tracks->subscribe([&] {
             const auto posted = mainQueue.currentPostTime();
             if (!posted) return;
             toTexts.push_back(std::chrono::duration<double, std::micro>(Clock::now() - *posted).count());
@@ -159,13 +157,13 @@ int main(int argc, char** argv)
         grid->installEventFilter(&watch);
 
         start = usageNow();
-        link->start();
+        session->start();
         QTimer::singleShot(seconds * 1000, &window, [] { QApplication::quit(); });
         QApplication::exec();
-        link->stop();
+        session->stop();
         end = usageNow();
         grid->removeEventFilter(&watch);
-        window.contentView()->tracks()->unsubscribe(token);
+        tracks->unsubscribe(token);
     }
 
     const double cpu = end.cpuSeconds - start.cpuSeconds;

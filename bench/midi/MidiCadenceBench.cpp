@@ -3,23 +3,22 @@
 // spread of the intervals between messages against the intended 0.07 s; then
 // sends a firmware file of SysEx messages and compares the time it took with
 // one message per 0.07 s cycle.
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <optional>
-#include <unistd.h>
 #include <mutex>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "common/ConsoleLine.h"
-#include "common/MainQueue.h"
-#include "link/IdleNetworkSide.h"
-#include "midi/QXInterface.h"
 #include "midi/RtMidiEndpoints.h"
-#include "support/ChildProcess.h"
+#include "session/SessionFactory.h"
 #include "support/JackServer.h"
+#include "support/SimulatedLooper.h"
 
 namespace {
 
@@ -65,20 +64,21 @@ int main(int argc, char** argv)
     const double seconds = argc > 1 ? std::atof(argv[1]) : 10.0;
     qx::test::JackServer jack;
     if (!jack.ready()) return std::fputs("jackd did not start\n", stderr), 1;
-    qx::test::ChildProcess sim({QX_SIM_PATH, "--jack"});
-    if (!sim.waitFor("ready", std::chrono::seconds(10))) return std::fputs("simulator did not start\n", stderr), 1;
+    qx::test::SimulatedLooper sim({QX_SIM_PATH, "--jack"});
+    if (!sim.ready()) return std::fputs("simulator did not start\n", stderr), 1;
 
     qx::setConsoleSink([](const std::string&) {});
     qx::ManualMainQueue ui;
-    auto* timed = new TimedEndpoints(qx::openSystemMidiEndpoints());
-    qx::QXInterface link(ui, std::unique_ptr<qx::MidiEndpoints>(timed));
-    if (link.destinations().empty()) return std::fputs("no MIDI destination found\n", stderr), 1;
-    qx::IdleNetworkSide network(link);
-    link.attachNetwork(&network);
-    link.start();
-    network.start();
-    const auto start = Clock::now();
-    while (Clock::now() - start < std::chrono::duration<double>(seconds)) ui.waitAndDrain(std::chrono::milliseconds(50));
+    TimedEndpoints* timed = nullptr;  // owned by the MIDI link
+    auto openTimed = [&timed] {
+        auto endpoints = std::make_unique<TimedEndpoints>(qx::openSystemMidiEndpoints());
+        timed = endpoints.get();
+        return endpoints;
+    };
+    qx::LooperSession session(ui, qx::makeLinks({.midi = openTimed, .network = std::nullopt}));
+    if (timed->destinationNames().empty()) return std::fputs("no MIDI destination found\n", stderr), 1;
+    session.start();
+    qx::bench::pumpFor(ui, std::chrono::duration<double>(seconds));
     const auto times = timed->times();
 
     // The upgrade: 256-byte messages (the most one packet holds).
@@ -95,15 +95,15 @@ int main(int argc, char** argv)
     }
     const auto path = std::filesystem::temp_directory_path() / ("qx-bench-upgrade-" + std::to_string(getpid()));
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
-    std::optional<qx::Outcome> outcome;
-    link.setUpgradeOutcomeHandler([&](const qx::Outcome& o) { outcome = o; });
+    const qx::CommandOutcome& outcome = *session.models().outcome;
+    const std::uint64_t endedBefore = outcome.ended();
     const auto upgradeStart = Clock::now();
-    if (auto refusal = link.loadUpgradeFile(path.string())) return std::fprintf(stderr, "%s\n", refusal->c_str()), 1;
-    while (!outcome && Clock::now() - upgradeStart < std::chrono::minutes(5)) ui.waitAndDrain(std::chrono::milliseconds(20));
+    if (const qx::Outcome started = session.upgrade(path.string()); !started.success)
+        return std::fprintf(stderr, "%s\n", started.text.c_str()), 1;
+    const bool ended = qx::bench::pumpUntil(ui, [&] { return outcome.ended() > endedBefore; }, std::chrono::minutes(5));
     const double upgradeSeconds = std::chrono::duration<double>(Clock::now() - upgradeStart).count();
     std::filesystem::remove(path);
-    link.stop();
-    network.stop();
+    session.stop();
 
     std::vector<double> intervals;
     for (std::size_t i = 2; i < times.size(); ++i)  // skip the search's first request
@@ -117,7 +117,7 @@ int main(int argc, char** argv)
     std::printf("  interval p95        %.4f s (%.3f x 0.07 s)\n", p95, p95 / 0.07);
     std::printf("  interval max        %.4f s\n", *std::max_element(intervals.begin(), intervals.end()));
     std::printf("MIDI upgrade of %zu bytes in %zu messages: %.2f s (%s); floor %zu x 0.07 s = %.2f s, ratio %.3f\n",
-                file.size(), messages, upgradeSeconds, outcome ? outcome->text.c_str() : "no outcome", messages,
+                file.size(), messages, upgradeSeconds, ended ? outcome.last().text.c_str() : "no outcome", messages,
                 static_cast<double>(messages) * 0.07, upgradeSeconds / (static_cast<double>(messages) * 0.07));
     return 0;
 }

@@ -3,28 +3,29 @@
 // 1,000,000-byte upgrade against the floor set by its round trips. Run inside
 // the panel's namespace by run-net-bench.sh, which also makes and removes the
 // namespaces.
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <mutex>
+#include <filesystem>
+#include <fstream>
 #include <random>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "NamespaceGuard.h"
-#include "RecordingLinkHost.h"
-#include "SimulatedLooper.h"
-#include "WaitUntil.h"
+#include "BenchSupport.h"
 #include "common/ConsoleLine.h"
-#include "net/QXNetworkInterface.h"
-#include "net/TextMessages.h"
+#include "protocol/TextMessages.h"
+#include "session/SessionFactory.h"
+#include "support/Namespaces.h"
+#include "support/SimulatedLooper.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
-using qx::test::waitUntil;
 
 double median(std::vector<double> v)
 {
@@ -73,32 +74,37 @@ public:
     Bench()
         : sim_({"ip", "netns", "exec", QX_LOOPER_NETNS, QX_SIM_PATH, "--udp", "0.0.0.0", "--name", "bench"})
     {
-        qx::setConsoleSink([this](const std::string& line) {
-            std::lock_guard guard(lock_);
-            console_.push_back(line);
-        });
+        qx::setConsoleSink([](const std::string&) {});
     }
     ~Bench()
     {
-        if (link_) link_->stop();
+        if (session_) session_->stop();
         qx::setConsoleSink(nullptr);
     }
 
     bool ready() { return sim_.ready(); }
 
+    // No MIDI ports: the MIDI side gives the link to the network at once.
     bool startLink()
     {
-        qx::QXNetworkInterface::Options options;
-        options.enumerate = qx::test::testSubnetInterfaces;
-        host_.setPollMIDI(false);
-        link_ = std::make_unique<qx::QXNetworkInterface>(host_, options);
-        link_->start();
-        return waitUntil([&] { return host_.deviceLines().size() == 1; });
+        qx::NetworkLink::Options options;
+        options.enumerate = qx::test::testSubnetInterfaces;  // never the machine's own interfaces
+        session_ = std::make_unique<qx::LooperSession>(ui_, qx::makeLinks({.midi = {}, .network = options}));
+        session_->start();
+        return pumpUntil([this] { return connected(); });
+    }
+
+    // The network side holds the link and has found the looper.
+    bool connected() const
+    {
+        const qx::LinkArbiter& arbiter = session_->arbiter();
+        return arbiter.holds(qx::Transport::network) &&
+               arbiter.state().phase == qx::LinkState::Phase::connectedNetwork;
     }
 
     void cadence(double seconds)
     {
-        std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+        qx::bench::pumpFor(ui_, std::chrono::duration<double>(seconds));
         const auto journal = timedJournal(sim_);
         std::vector<double> statusToLog, logToStatus, cycle;
         double firstStatus = -1, lastStatus = -1, previousStatus = -1, previousLog = -1;
@@ -126,18 +132,18 @@ public:
 
     void handBack(int rounds)
     {
+        qx::LinkArbiter& arbiter = session_->arbiter();
         std::vector<double> times;
         for (int round = 0; round < rounds; ++round) {
-            if (!waitUntil([&] { return link_->pollAttemptsNow() == 0; }, 5s)) break;  // polling and answered
+            // Polling and answered.
+            if (!pumpUntil([&] { return connected() && arbiter.unanswered(qx::Transport::network) == 0; }, 5s)) break;
             const auto start = Clock::now();
             sim_.command("silent");
-            if (!waitUntil([&] { return host_.pollMIDI(); }, 10s)) break;
+            if (!pumpUntil([&] { return arbiter.holds(qx::Transport::midi); }, 10s)) break;
             times.push_back(secondsSince(start));
-            // Bring the looper back and hand the link over again.
+            // Bring the looper back; MIDI, finding nothing, hands the link over again.
             sim_.command("answer");
-            const std::size_t lines = host_.deviceLines().size();
-            host_.setPollMIDI(false);
-            if (!waitUntil([&] { return host_.deviceLines().size() == lines + 1; }, 10s)) break;
+            if (!pumpUntil([this] { return connected(); }, 10s)) break;
         }
         std::printf("looper falls silent -> link handed back to MIDI (%zu rounds):\n", times.size());
         std::printf("  median %.3f s  min %.3f s  max %.3f s  (intended about 1.5 s: ten passes of 0.15 s)\n",
@@ -169,20 +175,28 @@ public:
         for (auto& b : file) b = static_cast<std::uint8_t>(random());
         const double rtt = roundTrip(200);
         const std::int64_t slices = (static_cast<std::int64_t>(size) + 511) / 512;
+        const auto path = std::filesystem::temp_directory_path() / ("qx-net-bench-upgrade-" + std::to_string(getpid()));
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+        const qx::CommandOutcome& outcome = *session_->models().outcome;
+        const std::uint64_t endedBefore = outcome.ended();
         const auto start = Clock::now();
-        if (link_->startUpgrade(file)) {
-            std::printf("upgrade refused\n");
+        const qx::Outcome started = session_->upgrade(path.string());
+        if (!started.success) {
+            std::filesystem::remove(path);
+            std::printf("upgrade refused: %s\n", started.text.c_str());
             return;
         }
-        if (!waitUntil([&] { return !host_.outcomes().empty(); }, 120s)) {
+        const bool ended = pumpUntil([&] { return outcome.ended() > endedBefore; }, 120s);
+        const double took = secondsSince(start);
+        std::filesystem::remove(path);
+        if (!ended) {
             std::printf("upgrade did not end within 120 s\n");
             return;
         }
-        const double took = secondsSince(start);
-        const qx::Outcome outcome = host_.outcomes().back();
         const double floor = static_cast<double>(slices) * rtt;
         std::printf("upgrade of %zu bytes (%lld slices): \"%s\"\n", size, static_cast<long long>(slices),
-                    outcome.text.c_str());
+                    outcome.last().text.c_str());
         std::printf("  took %.3f s, %.1f kB/s, %.1f us per slice\n", took, static_cast<double>(size) / took / 1000.0,
                     took / static_cast<double>(slices) * 1e6);
         std::printf("  identity query round trip median %.1f us; floor %lld x RTT = %.3f s; took/floor %.2f\n",
@@ -190,11 +204,14 @@ public:
     }
 
 private:
-    std::mutex lock_;
-    std::vector<std::string> console_;
-    qx::test::RecordingLinkHost host_;
+    bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 10s)
+    {
+        return qx::bench::pumpUntil(ui_, done, limit);
+    }
+
     qx::test::SimulatedLooper sim_;
-    std::unique_ptr<qx::QXNetworkInterface> link_;
+    qx::ManualMainQueue ui_;
+    std::unique_ptr<qx::LooperSession> session_;
 };
 
 }  // namespace

@@ -19,15 +19,13 @@
 #include <sstream>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "common/ConsoleLine.h"
-#include "common/MainQueue.h"
-#include "link/IdleNetworkSide.h"
-#include "link/LooperLink.h"
 #include "midi/RtMidiEndpoints.h"
-#include "NamespaceGuard.h"
-#include "SimulatedLooper.h"
-#include "net/QXNetworkInterface.h"
+#include "session/SessionFactory.h"
 #include "support/JackServer.h"
+#include "support/Namespaces.h"
+#include "support/SimulatedLooper.h"
 
 namespace {
 
@@ -50,64 +48,49 @@ double median(std::vector<double> values)
     return values.empty() ? 0 : values[values.size() / 2];
 }
 
+// MIDI alone (no network side), or the network alone (no MIDI ports).
+qx::LinkChoice linksFor(bool network)
+{
+    if (!network) return {.midi = [] { return qx::openSystemMidiEndpoints(); }, .network = std::nullopt};
+    qx::NetworkLink::Options options;
+    options.enumerate = qx::test::testSubnetInterfaces;  // never the machine's own interfaces
+    return {.midi = {}, .network = options};
+}
+
 class Bench {
 public:
-    explicit Bench(bool network)
-    {
-        if (network) {
-            link_ = std::make_unique<qx::LooperLink>(ui_, nullptr, [](qx::LinkHost& host) {
-                qx::QXNetworkInterface::Options options;
-                options.enumerate = qx::test::testSubnetInterfaces;  // never the machine's own interfaces
-                return std::make_unique<qx::QXNetworkInterface>(host, options);
-            });
-        } else {
-            link_ = std::make_unique<qx::LooperLink>(ui_, qx::openSystemMidiEndpoints(), [](qx::LinkHost& host) {
-                return std::make_unique<qx::IdleNetworkSide>(host);
-            });
-        }
-        link_->interface().qxInfoString = deviceLine_;
-        link_->saveableConfig().setOutcomeHandler([this](const qx::Outcome& o) { outcome_ = o; });
-        link_->start();
-    }
-    ~Bench() { link_->stop(); }
+    explicit Bench(bool network) : session_(ui_, qx::makeLinks(linksFor(network))) { session_.start(); }
+    ~Bench() { session_.stop(); }
 
     bool waitForLooper(bool network)
     {
-        if (network) return pumpUntil([this] { return !deviceLine_->text().empty(); }, 20s);
-        return pumpUntil([this] { return link_->interface().pollTries.load() == 0; }, 10s);
+        if (network) return pumpUntil([this] { return !session_.models().deviceLine->text().empty(); }, 20s);
+        return pumpUntil([this] { return session_.arbiter().unanswered(qx::Transport::midi) == 0; }, 10s);
     }
 
     Run transfer(bool save, const std::filesystem::path& path)
     {
-        outcome_.reset();
-        qx::QXSaveableConfig& config = link_->saveableConfig();
+        const qx::CommandOutcome& outcome = *session_.models().outcome;
+        const std::uint64_t endedBefore = outcome.ended();
         const auto start = Clock::now();
-        if (save ? config.saveConfiguration(path) : config.restoreConfiguration(path)) return {};
+        if (!(save ? session_.save(path.string()) : session_.restore(path.string())).success) return {};
         Run run;
-        if (!pumpUntil([this] { return outcome_.has_value(); }, 120s)) return run;
+        if (!pumpUntil([&] { return outcome.ended() > endedBefore; }, 120s)) return run;
         run.transfer = std::chrono::duration<double>(Clock::now() - start).count();
-        qx::QXCommandQueue& commands = link_->interface().cmdQueue;
-        pumpUntil([&] { return commands.count() == 0; }, 60s);
+        pumpUntil([this] { return session_.queuedForLooper() == 0; }, 60s);
         run.done = std::chrono::duration<double>(Clock::now() - start).count();
-        run.success = outcome_->success;
+        run.success = outcome.last().success;
         return run;
     }
 
 private:
-    bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout)
+    bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit)
     {
-        const auto until = Clock::now() + timeout;
-        while (Clock::now() < until) {
-            ui_.waitAndDrain(2ms);
-            if (done()) return true;
-        }
-        return false;
+        return qx::bench::pumpUntil(ui_, done, limit);
     }
 
     qx::ManualMainQueue ui_;
-    std::shared_ptr<qx::ObservableText> deviceLine_ = std::make_shared<qx::ObservableText>();
-    std::unique_ptr<qx::LooperLink> link_;
-    std::optional<qx::Outcome> outcome_;
+    qx::LooperSession session_;
 };
 
 void report(const char* what, const std::vector<Run>& runs, double floor)

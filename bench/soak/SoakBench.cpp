@@ -1,4 +1,4 @@
-// Soak: the panel's link polls the simulated looper for a long time (10
+// Soak: a looper session polls the simulated looper for a long time (10
 // minutes by default) with 1% of the looper's replies garbled, over MIDI (a
 // JACK server of its own on the dummy driver) or over the network (run inside
 // the panel's namespace by run-soak.sh). Every sample period it prints this
@@ -7,28 +7,27 @@
 // longest gap between two status requests.
 //
 //   soak_bench midi|udp [MINUTES] [SAMPLE_SECONDS]
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <mutex>
+#include <sstream>
 #include <string>
 #include <vector>
 
-#include "SimulatedLooper.h"
-#include "NamespaceGuard.h"
 #include "common/ConsoleLine.h"
-#include "common/MainQueue.h"
-#include "link/IdleNetworkSide.h"
-#include "link/LooperLink.h"
 #include "midi/RtMidiEndpoints.h"
-#include "model/DisplayModels.h"
-#include "model/Tracks.h"
-#include "net/QXNetworkInterface.h"
+#include "session/SessionFactory.h"
 #include "support/JackServer.h"
+#include "support/Namespaces.h"
+#include "support/SimulatedLooper.h"
 
 namespace {
 
@@ -42,6 +41,28 @@ long statusField(const std::string& pid, const std::string& field)
     for (std::string line; std::getline(in, line);)
         if (line.starts_with(field + ":")) return std::strtol(line.c_str() + field.size() + 1, nullptr, 10);
     return -1;
+}
+
+// The simulated looper's PID: the child of this process that runs the
+// simulator ("ip netns exec" execs it in place). Empty when there is none.
+std::string simulatorPid()
+{
+    const std::string self = std::to_string(getpid());
+    const std::string name = std::filesystem::path(QX_SIM_PATH).filename().string().substr(0, 15);  // comm's length
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        const std::string pid = entry.path().filename().string();
+        if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::ifstream in(entry.path() / "status");
+        std::string comm, parent;
+        for (std::string line; std::getline(in, line);) {
+            std::string key, value;
+            std::istringstream(line) >> key >> value;
+            if (key == "Name:") comm = value;
+            if (key == "PPid:") parent = value;
+        }
+        if (comm == name && parent == self) return pid;
+    }
+    return "";
 }
 
 // What the looper received, counted as it arrives: status requests, every
@@ -148,33 +169,33 @@ int main(int argc, char** argv)
     }
     Cadence cadence(overMidi ? "rx midi F0 00 02 33 02 F7" : "rx udp <query>status compact</query>");
     qx::test::SimulatedLooper looper(simArgs);
-    looper.setJournalListener([&](const std::string& line) { cadence.received(line); });
-    if (!looper.running() || !looper.ready()) {
+    if (!looper.ready()) {
         std::fprintf(stderr, "the simulated looper did not start\n");
         return 1;
     }
     if (looper.command("garble 0.01").empty()) return 1;
+    // Last: the listener takes every line after this, command answers too.
+    looper.setJournalListener([&](const std::string& line) {
+        if (line.starts_with("rx ")) cadence.received(line);
+    });
 
-    qx::ManualMainQueue ui;
-    auto makeNetwork = [overMidi](qx::LinkHost& host) -> std::unique_ptr<qx::NetworkSide> {
-        if (overMidi) return std::make_unique<qx::IdleNetworkSide>(host);
-        qx::QXNetworkInterface::Options options;
+    qx::LinkChoice links;
+    if (overMidi) {
+        links.midi = [] { return qx::openSystemMidiEndpoints(); };
+    } else {
+        qx::NetworkLink::Options options;
         options.enumerate = qx::test::testSubnetInterfaces;  // never the machine's own interfaces
-        return std::make_unique<qx::QXNetworkInterface>(host, options);
-    };
-    qx::LooperLink link(ui, overMidi ? qx::openSystemMidiEndpoints() : nullptr, makeNetwork);
-    auto tracks = std::make_shared<qx::Tracks>();
-    auto log = std::make_shared<qx::LogText>();
-    auto deviceLine = std::make_shared<qx::ObservableText>();
+        links.network = options;
+    }
+    qx::ManualMainQueue ui;
+    qx::LooperSession session(ui, qx::makeLinks(links));
+    const qx::SessionModels& models = session.models();
     long gridUpdates = 0;
-    tracks->subscribe([&] { ++gridUpdates; });
-    link.interface().tracksModel = tracks;
-    link.interface().logModel = log;
-    link.interface().qxInfoString = deviceLine;
-    link.start();
+    models.tracks->subscribe([&] { ++gridUpdates; });
+    session.start();
 
     const std::string self = std::to_string(getpid());
-    const std::string looperPid = std::to_string(looper.pid());
+    const std::string looperPid = simulatorPid();
     std::printf("soak over %s: %.1f min, a sample every %.0f s, 1%% of replies garbled\n", kind.c_str(), minutes,
                 sampleSeconds);
     std::printf("%7s %9s %7s %10s %9s %9s %11s %7s %8s\n", "minute", "rss_kB", "threads", "looper_kB", "status/s",
@@ -189,7 +210,7 @@ int main(int argc, char** argv)
         ui.waitAndDrain(10ms);
         // The log grows with the looper's text for as long as the panel runs,
         // as the log tab's does; clear it so it does not count as a leak.
-        if (log->log().size() > 4096) log->setLog("");
+        if (models.log->log().size() > 4096) models.log->setLog("");
         if (Clock::now() < nextSample) continue;
         nextSample += std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(sampleSeconds));
         Sample s{std::chrono::duration<double>(Clock::now() - start).count() / 60.0,
@@ -207,7 +228,7 @@ int main(int argc, char** argv)
                     static_cast<double>(s.gridUpdates) / sampleSeconds, s.consoleLines);
         std::fflush(stdout);
     }
-    link.stop();
+    session.stop();
     qx::setConsoleSink({});
 
     if (samples.size() < 2) return 0;
