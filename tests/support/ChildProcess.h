@@ -36,7 +36,7 @@ public:
         for (auto& a : argv) args.push_back(a.data());
         args.push_back(nullptr);
         int in[2], out[2];
-        if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0) return;  // running() says false
+        if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0) return;  // no child: it reads as ended
         pid_ = ::fork();
         if (pid_ == 0) {
             ::dup2(in[0], STDIN_FILENO);
@@ -55,8 +55,6 @@ public:
     ~ChildProcess() { stop(); }
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
-
-    bool running() const { return pid_ > 0; }
 
     void setLineListener(LineListener listener)
     {
@@ -89,15 +87,13 @@ public:
     // Waits for it to end on its own; its exit status, or -1 after the time-out.
     int exitStatus(std::chrono::milliseconds limit)
     {
-        for (auto until = std::chrono::steady_clock::now() + limit; pid_ > 0;) {
-            int status = 0;
+        const auto until = std::chrono::steady_clock::now() + limit;
+        for (int status = 0; pid_ > 0; std::this_thread::sleep_for(std::chrono::milliseconds(10))) {
             if (::waitpid(pid_, &status, WNOHANG) == pid_) {
                 pid_ = -1;
                 status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
             } else if (std::chrono::steady_clock::now() >= until) {
                 return -1;
-            } else {
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
             }
         }
         if (reader_.joinable()) reader_.join();  // every line is in by the end of its output

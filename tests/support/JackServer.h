@@ -20,7 +20,6 @@ public:
         // time (other builds, other suites) never share or stop each other's
         // server. Clients made after this, in this process and its children,
         // find it through JACK_DEFAULT_SERVER.
-        name_ = "qxtest-" + std::to_string(getpid());
         setenv("JACK_DEFAULT_SERVER", name_.c_str(), 1);
         // A server still shutting down from an earlier test makes the new one
         // exit at once; try again a few times.
@@ -30,10 +29,8 @@ public:
     {
         if (pid_ <= 0) return;
         kill(pid_, SIGTERM);
-        for (int i = 0; i < 100; ++i) {
+        for (int i = 0; i < 100; ++i, usleep(20000))
             if (waitpid(pid_, nullptr, WNOHANG) == pid_) return;
-            usleep(20000);
-        }
         kill(pid_, SIGKILL);
         waitpid(pid_, nullptr, 0);
     }
@@ -66,7 +63,7 @@ private:
         }
     }
 
-    std::string name_;
+    std::string name_ = "qxtest-" + std::to_string(getpid());
     pid_t pid_ = -1;
     bool ready_ = false;
 };

@@ -4,14 +4,65 @@
 // the looper through the double, runs the UI-thread hand-offs by hand, and
 // reads what the session queued or sent.
 #include <memory>
+#include <mutex>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "common/MainQueue.h"
+#include "midi/MidiEndpoints.h"
 #include "midi/MidiLink.h"
 #include "session/SessionFactory.h"
-#include "support/FakeMidiEndpoints.h"
 
 namespace qx::test {
+
+// MIDI endpoints that record what is sent to each destination and let a test
+// deliver bytes as if the looper's source had sent them.
+class FakeMidiEndpoints : public MidiEndpoints {
+public:
+    explicit FakeMidiEndpoints(std::vector<std::string> destinations) : destinations_(std::move(destinations)) {}
+
+    void setReceiver(Receiver receiver) override
+    {
+        std::lock_guard guard(lock_);
+        receiver_ = std::move(receiver);
+    }
+    std::vector<std::string> destinationNames() const override { return destinations_; }
+    std::vector<std::string> sourceNames() const override { return {"looper"}; }
+    void sendToEach(std::span<const std::uint8_t> message) override
+    {
+        std::lock_guard guard(lock_);
+        for (const auto& name : destinations_) sent_.emplace_back(name, Bytes(message.begin(), message.end()));
+    }
+
+    void deliver(const Bytes& bytes)
+    {
+        std::unique_lock guard(lock_);
+        const Receiver receiver = receiver_;
+        guard.unlock();  // it may send
+        if (receiver) receiver(bytes);
+    }
+    // What went to one destination, oldest first.
+    std::vector<Bytes> messages(const std::string& destination = "looper") const
+    {
+        std::lock_guard guard(lock_);
+        std::vector<Bytes> out;
+        for (const auto& [to, message] : sent_)
+            if (to == destination) out.push_back(message);
+        return out;
+    }
+    void clear()
+    {
+        std::lock_guard guard(lock_);
+        sent_.clear();
+    }
+
+private:
+    const std::vector<std::string> destinations_;
+    mutable std::mutex lock_;
+    Receiver receiver_;
+    std::vector<std::pair<std::string, Bytes>> sent_;
+};
 
 struct SessionUnderTest {
     explicit SessionUnderTest(std::vector<std::string> destinations = {"looper"})
@@ -34,7 +85,7 @@ struct SessionUnderTest {
     std::vector<Bytes> queued()
     {
         std::vector<Bytes> out;
-        for (Bytes m = commands().dequeue(); !m.empty(); m = commands().dequeue()) out.push_back(m);
+        for (Bytes m; !(m = commands().dequeue()).empty();) out.push_back(m);
         return out;
     }
     QXCommandQueue& commands() { return session.linkHost().commands; }

@@ -14,19 +14,23 @@ namespace qx::test {
 
 class SimulatedLooper {
 public:
-    explicit SimulatedLooper(std::vector<std::string> argv) : process_(std::make_unique<ChildProcess>(std::move(argv))) {}
+    using Wait = std::chrono::milliseconds;
+    static constexpr Wait kWait = std::chrono::seconds(10);
+
+    explicit SimulatedLooper(std::vector<std::string> argv)
+        : process_(std::make_unique<ChildProcess>(std::move(argv))) {}
 
     // Its ports or socket are open.
-    bool ready(std::chrono::milliseconds limit = std::chrono::seconds(10)) { return process_->waitForLine("ready", limit); }
+    bool ready(Wait limit = kWait) { return process_->waitForLine("ready", limit); }
 
     // Types one command; its answer lines up to and including the one that
     // starts "ok" or "error", or nothing after the time-out.
-    std::vector<std::string> command(const std::string& line, std::chrono::milliseconds limit = std::chrono::seconds(10))
+    std::vector<std::string> command(const std::string& line, Wait limit = kWait)
     {
-        const std::size_t from = answers().size();
+        const std::size_t from = only(false).size();  // answers so far
         if (!process_->send(line)) return {};
         std::vector<std::string> answer;
-        process_->waitForLines([&](const ChildProcess::Lines& lines) {
+        const bool answered = process_->waitForLines([&](const ChildProcess::Lines& lines) {
             answer.clear();
             std::size_t seen = 0;
             for (const std::string& l : lines) {
@@ -36,8 +40,7 @@ public:
             }
             return false;
         }, limit);
-        if (answer.empty() || !(answer.back().starts_with("ok") || answer.back().starts_with("error"))) return {};
-        return answer;
+        return answered ? answer : std::vector<std::string>{};
     }
     bool ok(const std::string& line) { return command(line) == std::vector<std::string>{"ok"}; }
 
@@ -46,16 +49,14 @@ public:
     // How many journal lines so far start with the prefix.
     std::size_t received(const std::string& prefix) const
     {
-        const auto lines = journal();
-        return static_cast<std::size_t>(
-            std::count_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.starts_with(prefix); }));
+        const auto starts = [&](const std::string& l) { return l.starts_with(prefix); };
+        return static_cast<std::size_t>(std::ranges::count_if(journal(), starts));
     }
     void setJournalListener(ChildProcess::LineListener listener) { process_->setLineListener(std::move(listener)); }
 
     void vanish() { process_->kill(); }
 
 private:
-    std::vector<std::string> answers() const { return only(false); }
     std::vector<std::string> only(bool journalLines) const
     {
         std::vector<std::string> out;

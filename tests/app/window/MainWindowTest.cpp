@@ -1,23 +1,89 @@
 // The window: its tabs, menu, edit timer and quitting, the status bar, the
 // "Main" tab (device line, track grid, the three commands with their dialogs,
-// outcomes and progress bar), the "Log" tab, and the queue that brings worker
-// results to the UI thread.
-#include "PanelUnderTest.h"  // first: see there
+// outcomes and progress bar), the "Log" tab, the queue that brings worker
+// results to the UI thread, and the three settings tabs: pickers show the
+// models, picks only edit, and the window's 0.5 s edit tick (stepped by hand
+// here) sends the edit. When a tick sends what is for the session's edit
+// cycle tests; these prove the tabs are bound to the session.
+//
+// The window runs over a session whose links never start (see
+// SessionUnderTest); the file dialogs answer from a list, and the looper's
+// messages come from the simulated looper's reply builders, whose headers go
+// before any Qt header: they use `slots` as a name, which Qt defines as a macro.
+#include "sim/LooperReplies.h"
 
+#include <deque>
 #include <fstream>
 #include <functional>
 #include <numeric>
 #include <thread>
 
+#include <QtTest>
+#include <QtWidgets>
+
+#include "app/ContentView.h"
+#include "app/LogView.h"
+#include "app/MIDIButtonView.h"
+#include "app/MainWindow.h"
+#include "app/MiscConfigView.h"
+#include "app/OptionPicker.h"
+#include "app/PanelStatusBar.h"
+#include "app/QX2EffectsView.h"
 #include "app/QtFileDialogs.h"
 #include "app/QtMainQueue.h"
+#include "app/TrackGrid.h"
+#include "config/FunctionTables.h"
+#include "support/Hex.h"
+#include "support/SessionUnderTest.h"
 
 using namespace qx;
-using namespace qx::apptest;
 using sim::TrackState;
 using SimTracks = std::vector<sim::SimTrack>;
+using test::hex;
 
 namespace {
+
+// The user at the file dialogs: each answers with the next queued path (none
+// queued: the user cancels), and every dialog asked is written down in order.
+class ScriptedDialogs final : public app::FileDialogs {
+public:
+    std::optional<std::string> chooseFileToOpen(const std::string&) override { return answer("open dialog"); }
+    std::optional<std::string> chooseFileToSave(const std::string&, const std::string& name) override
+    {
+        return answer("save dialog " + name);
+    }
+
+    std::deque<std::string> answers;
+    std::vector<std::string> asked;
+
+private:
+    std::optional<std::string> answer(std::string dialog)
+    {
+        asked.push_back(std::move(dialog));
+        if (answers.empty()) return std::nullopt;
+        std::string path = answers.front();
+        answers.pop_front();
+        return path;
+    }
+};
+
+// The window goes first, the session and its queue after it.
+struct PanelUnderTest : test::SessionUnderTest {
+    PanelUnderTest() : window(std::make_unique<app::MainWindow>(session, dialogs)) {}
+
+    ScriptedDialogs dialogs;
+    std::unique_ptr<app::MainWindow> window;
+};
+
+// What a choice from the pop-up does: the row changes and activated fires.
+bool userPicks(QComboBox* picker, const QString& text)
+{
+    const int index = picker->findText(text);
+    if (index < 0) return false;
+    picker->setCurrentIndex(index);
+    emit picker->activated(index);
+    return true;
+}
 
 enum Row { title, length, position, state, pan, volume, feedback };
 
@@ -50,6 +116,45 @@ void answerNextDialog(std::function<void(QFileDialog*)> answer)
 {
     QTimer::singleShot(0, [answer] { answer(qobject_cast<QFileDialog*>(QApplication::activeModalWidget())); });
 }
+
+QStringList optionTexts(const QComboBox* picker)
+{
+    QStringList texts;
+    for (int i = 0; i < picker->count(); ++i) texts << picker->itemText(i);
+    return texts;
+}
+
+QStringList numbers(int first, int last)
+{
+    QStringList texts;
+    for (int n = first; n <= last; ++n) texts << QString::number(n);
+    return texts;
+}
+
+// The view's labels, sorted; one that is not bold is marked.
+QStringList labels(const QWidget& view)
+{
+    QStringList texts;
+    for (const QLabel* label : view.findChildren<QLabel*>())
+        texts << (label->font().bold() ? "" : "not bold: ") + label->text();
+    texts.sort();
+    return texts;
+}
+
+// What the six pickers show, row by row.
+QStringList shown(const app::MiscConfigView& view)
+{
+    QStringList texts;
+    for (const QComboBox* picker : {view.brightnessPicker(), view.displayModePicker(), view.midiInClockPicker(),
+                                    view.midiOutClockPicker(), view.midiChannelPicker(), view.noiseGatePicker()})
+        texts << picker->currentText();
+    return texts;
+}
+
+QString functionName(std::int64_t id) { return QString::fromStdString(findFunction(id)->name); }
+
+// One tick of the window's timer; what it queued for the looper.
+std::vector<Bytes> sentAtNextTick(PanelUnderTest& panel) { return panel.window->editTick(), panel.queued(); }
 
 }  // namespace
 
@@ -90,30 +195,6 @@ private slots:
         }
     }
 
-    void statusBarFollowsTheLinkAndEachOutcomeWhileTheWindowLasts()
-    {
-        PanelUnderTest panel;
-        const app::PanelStatusBar& bar = *panel.window->panelStatusBar();
-        ReportSink& reports = panel.session.linkHost().reports;
-        panel.session.arbiter().publish({LinkState::Phase::connectedNetwork, "QX2", "10.77.0.2"});
-        panel.ui.drain();
-        QCOMPARE(bar.linkState(), QString("Connected over the network to QX2 at 10.77.0.2"));
-        // Outcomes go on the left and leave the link state alone.
-        reports.upgradeEnded({false, "Upgrade stopped: the looper stopped answering"});
-        panel.ui.drain();
-        QCOMPARE(outcome(bar), QString("failed: Upgrade stopped: the looper stopped answering"));
-        QCOMPARE(bar.linkState(), QString("Connected over the network to QX2 at 10.77.0.2"));
-
-        // The session outlives the window: later hand-offs must not reach a destroyed view.
-        panel.window.reset();
-        panel.receive(sim::reply::statusReport(4, 1, SimTracks{{.state = TrackState::Playing}}));
-        panel.receive(sim::reply::logText("still here"));
-        reports.upgradeEnded({true, "Upgrade finished"});
-        panel.session.arbiter().publish({LinkState::Phase::pollingMidi, {}, {}});
-        panel.ui.drain();
-        QCOMPARE(panel.models().log->log(), std::string("still here"));
-    }
-
     void gridBeforeAnyReportThenAfterEach()
     {
         PanelUnderTest panel;
@@ -143,13 +224,13 @@ private slots:
                  (QStringList{"clear/red", "blue/green", "clear/yellow", "clear/orange"}));
 
         // The next report: the stopped track loses its colour, the selection moves.
-        panel.receive(
-            sim::reply::statusReport(4, 3, SimTracks{{.state = TrackState::Recording}, {.state = TrackState::Stopped}}));
+        const SimTracks next{{.state = TrackState::Recording}, {.state = TrackState::Stopped}};
+        panel.receive(sim::reply::statusReport(4, 3, next));
         QCOMPARE(grid.text(state, 2), QString("stopped"));
         QCOMPARE(colours(grid, 2) + " " + colours(grid, 3), QString("clear/clear blue/clear"));
     }
 
-    void commandsTakeTheChosenFileShowTheirOutcomeAndCancellingDoesNothing()
+    void commandsTakeTheChosenFileShowTheirOutcomeBesideTheLinkAndCancellingDoesNothing()
     {
         PanelUnderTest panel;
         const app::PanelStatusBar& bar = *panel.window->panelStatusBar();
@@ -159,10 +240,8 @@ private slots:
         const QString firmware = dir.filePath("fw.syx");
         std::ofstream(firmware.toStdString(), std::ios::binary) << "\xF0\x01\x02\xF7\xF0\x03\xF7";
 
-        // An upgrade: refused while no looper answers, then sent to its end.
-        panel.dialogs.answers = {firmware.toStdString(), firmware.toStdString()};
-        view.upgradeButton()->click();
-        QCOMPARE(outcome(bar), QString("failed: Upgrade refused: no looper is answering on MIDI"));
+        // An upgrade sent to its end; its refusals are the session's (UpgradeCommandTest).
+        panel.dialogs.answers = {firmware.toStdString()};
         panel.looperAnswersOnMidi();
         view.upgradeButton()->click();
         QCOMPARE(outcome(bar), "Upgrade started: " + firmware);
@@ -181,8 +260,8 @@ private slots:
             QCOMPARE(panel.dialogs.asked,
                      (std::vector<std::string>{"open dialog", "save dialog looper.cfg", "open dialog"}));
         }
-        QVERIFY(!midi.upgradeInProgress() && !panel.session.cancelTransfer().success);
-        QVERIFY(outcome(bar).startsWith("Upgrade finished"));
+        QVERIFY(!midi.upgradeInProgress() && !panel.session.cancelTransfer().success &&
+                outcome(bar).startsWith("Upgrade finished"));
 
         // A save starts on the chosen file; a restore is refused while it runs, then for a missing file.
         const QString saved = dir.filePath("backup.json"), missing = dir.filePath("none.cfg");
@@ -202,6 +281,25 @@ private slots:
             panel.models().progress->setCompletion(completion);
             QCOMPARE(progress->value(), progress->maximum() * quarters / 4);  // the bar starts at 0
         }
+
+        // The link on the right; outcomes go on the left and leave it alone.
+        const QString connected = "Connected over the network to QX2 at 10.77.0.2";
+        panel.session.arbiter().publish({LinkState::Phase::connectedNetwork, "QX2", "10.77.0.2"});
+        panel.ui.drain();
+        QCOMPARE(bar.linkState(), connected);
+        panel.session.linkHost().reports.upgradeEnded({false, "Upgrade stopped: the looper stopped answering"});
+        panel.ui.drain();
+        QCOMPARE(outcome(bar), QString("failed: Upgrade stopped: the looper stopped answering"));
+        QCOMPARE(bar.linkState(), connected);
+
+        // The session outlives the window: later hand-offs must not reach a destroyed view.
+        panel.window.reset();
+        panel.receive(sim::reply::statusReport(4, 1, SimTracks{{.state = TrackState::Playing}}));
+        panel.receive(sim::reply::logText("still here"));
+        panel.session.linkHost().reports.upgradeEnded({true, "Upgrade finished"});
+        panel.looperAnswersOnMidi();
+        panel.ui.drain();
+        QCOMPARE(panel.models().log->log(), std::string("still here"));
     }
 
     void qtDialogsProposeLooperCfgAndTakeAnyFile()
@@ -277,6 +375,84 @@ private slots:
         std::vector<int> expected(100);
         std::iota(expected.begin(), expected.end(), 0);
         QCOMPARE(ran, expected);
+    }
+
+    void miscConfigShowsTheReportAndSendsAPickAtTheNextTick()
+    {
+        PanelUnderTest panel;
+        app::MiscConfigView& view = *panel.window->miscConfigView();
+        QCOMPARE(labels(view), (QStringList{"MIDI Channel", "MIDI In Clock Mode", "MIDI Out Clock Mode",
+                                            "Noise Gate Level", "QX2 Display Brightness", "QX2 Display Mode"}));
+        QCOMPARE(shown(view), (QStringList{"High", "Original", "Allow", "Off", "1", "Off"}));
+        QCOMPARE(optionTexts(view.midiChannelPicker()), numbers(1, 16));
+        sentAtNextTick(panel);  // the button tab's first request: see its test
+
+        sim::SliceData slice{};
+        slice[sim::kBrightnessWord] = 7;
+        slice[sim::kDisplayTypeWord] = 1;
+        slice[sim::kMidiChannelWord] = 12;
+        slice[sim::kNoiseGateWord] = 40;  // a level no option stands for
+        panel.receive(sim::reply::settingsSlice(sim::kSettingsSlice, slice));
+        QVERIFY(sentAtNextTick(panel).empty());  // the next tick shows the report
+        QCOMPARE(shown(view), (QStringList{"Low", "New", "Allow", "Off", "12", ""}));  // no option for 40: none shown
+
+        // A pick sends nothing itself; the next tick sends it once.
+        QVERIFY(userPicks(view.midiChannelPicker(), "7") && panel.queued().empty());
+        QCOMPARE(sentAtNextTick(panel), std::vector<Bytes>{hex("F0 00 02 33 05 07 F7")});
+    }
+
+    void midiButtonAsksForTheButtonShownWritesEditsAndFollowsPresses()
+    {
+        PanelUnderTest panel;
+        app::MIDIButtonView& view = *panel.window->midiButtonView();
+        QCOMPARE(labels(view), QStringList{"MIDI Button:"});
+        QCOMPARE(optionTexts(view.typePicker()), (QStringList{"PgmChange", "CC", "Note"}));
+        QCOMPARE(optionTexts(view.numberPicker()), numbers(0, 127));
+        QCOMPARE(view.typePicker()->currentText() + " " + view.numberPicker()->currentText(), QString("PgmChange 0"));
+        for (std::size_t slot = 0; slot < 8; ++slot)
+            QCOMPARE(view.functionPicker(slot)->currentText(), functionName(-1));  // the blank row
+        // The first tick asks for the button shown, though nobody chose it, and
+        // sends nothing else: the settings tab's start values are no edit.
+        QCOMPARE(sentAtNextTick(panel), std::vector<Bytes>{hex("F0 00 02 33 0E 00 00 01 F7")});
+
+        const sim::FunctionSlots mapping{1, 15, -1, 100, 2103, -1, -1, 0};
+        panel.receive(sim::reply::buttonReport(0, std::span(&mapping, 1)));
+        QVERIFY(sentAtNextTick(panel).empty());
+        for (std::size_t slot = 0; slot < 8; ++slot)
+            QCOMPARE(view.functionPicker(slot)->currentText(), functionName(mapping[slot]));
+
+        QVERIFY(userPicks(view.functionPicker(2), functionName(15)) && panel.queued().empty());
+        QCOMPARE(sentAtNextTick(panel),
+                 std::vector<Bytes>{hex("F0 00 02 33 10 00 00 00 01 00 0F 00 0F 00 64 10 37 7F 7F 7F 7F 00 00 F7")});
+
+        // Another button picked, or pressed on the looper, is asked for at the next tick.
+        QVERIFY(userPicks(view.typePicker(), "Note") && userPicks(view.numberPicker(), "3"));
+        QCOMPARE(sentAtNextTick(panel), std::vector<Bytes>{hex("F0 00 02 33 0E 02 03 01 F7")});
+        panel.receive(sim::reply::buttonEvent(1, 5));  // control change 5
+        QCOMPARE(sentAtNextTick(panel), std::vector<Bytes>{hex("F0 00 02 33 0E 01 05 01 F7")});
+        QCOMPARE(view.typePicker()->currentText() + " " + view.numberPicker()->currentText(), QString("CC 5"));
+    }
+
+    void qx2PickersShowBothBanksAndAnEditAsksForTheWrite()
+    {
+        PanelUnderTest panel;
+        app::QX2EffectsView& view = *panel.window->qx2EffectsView();
+        EffectsRequests& effects = panel.session.linkHost().effects;
+        QCOMPARE(labels(view), (QStringList{"Effect 1", "Effect 2"}));
+
+        const sim::EffectBanks banks{{0, 1, 2, 3, 4, 5, 6, 7}, {2100, 2101, 2102, 2103, -1, -1, -1, 15}};
+        panel.receive(sim::reply::effectsReport(banks));
+        panel.window->editTick();
+        for (std::size_t slot = 0; slot < 8; ++slot) {
+            QCOMPARE(view.picker(1, slot)->currentText(), functionName(banks.bank1[slot]));
+            QCOMPARE(view.picker(2, slot)->currentText(), functionName(banks.bank2[slot]));
+        }
+
+        // Nothing at the pick itself; the next tick asks the link to write both banks.
+        QVERIFY(userPicks(view.picker(2, 4), functionName(48)) && !effects.take().write);
+        panel.window->editTick();
+        QVERIFY(effects.take().write);
+        QCOMPARE(panel.models().effects2->effects[4].effectNum(), 48);
     }
 };
 

@@ -3,6 +3,8 @@
 // The looper's answers go through the real read procedure and decoder.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "midi/MidiPollCycle.h"
 #include "midi/MidiReassembler.h"
 #include "support/ConsoleCapture.h"
@@ -20,8 +22,9 @@ const Bytes kCommand = hex("F0 00 02 33 05 01 F7");
 
 // What one step sent, and the pause it asked for.
 struct Step {
-    std::vector<Bytes> sent;
     double pause;
+    std::vector<Bytes> sent;
+    bool operator==(const Step&) const = default;
 };
 
 }  // namespace
@@ -38,64 +41,44 @@ protected:
     // requests are the session's (SessionTest).
     void SetUp() override { arbiter.takeFirstContact(); }
 
-    // One step; every message goes to each destination in turn, and a status
-    // request is answered with a status report while the looper answers.
+    // One step; every message goes to each destination, and a status request
+    // is answered with a status report while the looper answers.
     Step step()
     {
         panel.midi->clear();
-        Step s{{}, cycle.step().count()};
-        for (const auto& sent : panel.midi->sent())
-            if (sent.destination == "first") s.sent.push_back(sent.message);
-        EXPECT_EQ(panel.midi->sent().size(), 2 * s.sent.size()) << "each message goes to both destinations";
-        Bytes report = hex("F0 00 02 33 02 04 01");
-        report.resize(63, 0);
-        report.push_back(0xF7);
-        if (looperAnswers)
-            for (const auto& m : s.sent)
-                if (m == kStatus) panel.receive(report);
+        const Step s{cycle.step().count(), panel.midi->messages("first")};
+        EXPECT_EQ(panel.midi->messages("second"), s.sent) << "each message goes to both destinations";
+        for (const auto& m : s.sent)
+            if (looperAnswers && m == kStatus) panel.receive(test::padded("F0 00 02 33 02 04 01", 64));
         return s;
-    }
-    // What the next n steps send, one message each.
-    std::vector<Bytes> next(int n)
-    {
-        std::vector<Bytes> all;
-        for (int i = 0; i < n; ++i) {
-            const auto sent = step().sent;
-            EXPECT_EQ(sent.size(), 1u) << "step " << i;
-            all.insert(all.end(), sent.begin(), sent.end());
-        }
-        return all;
     }
     LinkState::Phase phase() { return arbiter.state().phase; }
 };
 
-TEST_F(PollCycle, AnsweringLooperIsPolledFiveStatusToOneLog)
+TEST_F(PollCycle, AnsweringLooperIsPolledFiveStatusToOneLogUntilTenGoUnanswered)
 {
-    Step first = step();
-    EXPECT_EQ(first.sent, std::vector<Bytes>{kStatus});
-    EXPECT_DOUBLE_EQ(first.pause, 0.1);
+    EXPECT_EQ(step(), (Step{0.1, {kStatus}}));
     EXPECT_EQ(phase(), LinkState::Phase::searchingMidi);
-    for (int i = 0; i < 12; ++i) {
-        Step s = step();
-        EXPECT_DOUBLE_EQ(s.pause, 0.07);
-        EXPECT_EQ(s.sent, std::vector<Bytes>{i % 6 == 5 ? kLog : kStatus}) << "cycle " << i;
-    }
-    EXPECT_EQ(console.lines(), std::vector<std::string>{"\"Polling MIDI\""});
+    for (int i = 0; i < 12; ++i) EXPECT_EQ(step(), (Step{0.07, {i % 6 == 5 ? kLog : kStatus}})) << "cycle " << i;
     EXPECT_EQ(phase(), LinkState::Phase::pollingMidi);
+
+    looperAnswers = false;
+    std::ptrdiff_t statusRequests = 0;
+    for (int i = 0; i < 30 && arbiter.holds(Transport::midi); ++i)
+        statusRequests += std::ranges::count(step().sent, kStatus);
+    EXPECT_TRUE(arbiter.holds(Transport::network));
+    EXPECT_EQ(statusRequests, 10);
+    EXPECT_EQ(console.lines(), (std::vector<std::string>{"\"Polling MIDI\"", "\"Polling IP\""}));
+    EXPECT_EQ(cycle.phase(), MidiPollCycle::Phase::search);
+    EXPECT_TRUE(arbiter.takeFirstContact()) << "the next answer is a first contact";
 }
 
 TEST_F(PollCycle, SilentLooperHandsTheLinkToTheNetworkAfterFiveRequests)
 {
     looperAnswers = false;
-    for (int i = 0; i < 5; ++i) {
-        Step s = step();
-        EXPECT_EQ(s.sent, std::vector<Bytes>{kStatus});
-        EXPECT_DOUBLE_EQ(s.pause, 0.1);
-    }
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(step(), (Step{0.1, {kStatus}})) << i;
     EXPECT_TRUE(arbiter.holds(Transport::midi));
-    Step idle = step();
-    EXPECT_TRUE(idle.sent.empty());
-    EXPECT_DOUBLE_EQ(idle.pause, 1.0);
+    EXPECT_EQ(step(), (Step{1.0, {}}));
     EXPECT_TRUE(arbiter.holds(Transport::network));
     EXPECT_EQ(phase(), LinkState::Phase::searchingNetwork);
     EXPECT_TRUE(console.lines().empty()) << "no \"Polling MIDI\" without an answer";
@@ -103,21 +86,6 @@ TEST_F(PollCycle, SilentLooperHandsTheLinkToTheNetworkAfterFiveRequests)
     // The network side hands the link back: the search starts again.
     arbiter.handTo(Transport::midi);
     EXPECT_EQ(step().sent, std::vector<Bytes>{kStatus});
-}
-
-TEST_F(PollCycle, LooperFallingSilentEndsPollingAfterTenRequests)
-{
-    step();  // the search's status request, answered
-    step();  // status, answered
-    looperAnswers = false;
-    int statusRequests = 0;
-    for (int i = 0; i < 30 && arbiter.holds(Transport::midi); ++i)
-        for (const auto& m : step().sent) statusRequests += m == kStatus;
-    EXPECT_TRUE(arbiter.holds(Transport::network));
-    EXPECT_EQ(statusRequests, 10);
-    EXPECT_EQ(console.lines(), (std::vector<std::string>{"\"Polling MIDI\"", "\"Polling IP\""}));
-    EXPECT_EQ(cycle.phase(), MidiPollCycle::Phase::search);
-    EXPECT_TRUE(arbiter.takeFirstContact()) << "the next answer is a first contact";
 }
 
 TEST_F(PollCycle, EffectsRequestThenWriteThenQueuedCommandsInOrderThenPolling)
@@ -129,10 +97,9 @@ TEST_F(PollCycle, EffectsRequestThenWriteThenQueuedCommandsInOrderThenPolling)
     panel.session.linkHost().effects.requestWrite();
     panel.session.edits().askForEffects();
     const std::int64_t unanswered = arbiter.unanswered(Transport::midi);
-    Bytes write = hex("F0 00 02 33 0A 08 01 48");  // 200, then fifteen empty slots
-    write.resize(38, 0x7F);
-    write.push_back(0xF7);
-    EXPECT_EQ(next(5), (std::vector<Bytes>{hex("F0 00 02 33 09 F7"), write, commands[0], commands[1], commands[2]}));
+    const Bytes write = test::padded("F0 00 02 33 0A 08 01 48", 39, 0x7F);  // 200, then fifteen empty slots
+    for (const Bytes& m : {hex("F0 00 02 33 09 F7"), write, commands[0], commands[1], commands[2]})
+        EXPECT_EQ(step().sent, std::vector<Bytes>{m}) << test::toHex(m);
     EXPECT_EQ(arbiter.unanswered(Transport::midi), unanswered) << "only status requests count as unanswered";
     EXPECT_EQ(step().sent, std::vector<Bytes>{kStatus});
 }
@@ -140,16 +107,14 @@ TEST_F(PollCycle, EffectsRequestThenWriteThenQueuedCommandsInOrderThenPolling)
 TEST_F(PollCycle, UpgradeMessagesReplaceAllPollingAndFreezeTheSilenceCount)
 {
     step();  // the search's status request, answered
-    Bytes second(200, 0x11);
-    second.front() = 0xF0;
-    second.back() = 0xF7;
-    Bytes file = hex("F0 01 02 F7");
+    const Bytes first = hex("F0 01 02 F7"), second = test::sysExRun({200}, 0x11);
+    Bytes file = first;
     file.insert(file.end(), second.begin(), second.end());
     ASSERT_EQ(panel.midiLink().startUpgrade(file), std::nullopt);
     panel.commands().enqueue(kCommand);
     const std::int64_t unanswered = arbiter.unanswered(Transport::midi);
 
-    EXPECT_EQ(next(2), (std::vector<Bytes>{hex("F0 01 02 F7"), second}));
+    for (const Bytes& m : {first, second}) EXPECT_EQ(step().sent, std::vector<Bytes>{m}) << test::toHex(m);
     EXPECT_TRUE(step().sent.empty()) << "the cycle after the last message ends the upgrade";
     EXPECT_FALSE(panel.midiLink().upgradeInProgress());
     EXPECT_EQ(arbiter.unanswered(Transport::midi), unanswered);

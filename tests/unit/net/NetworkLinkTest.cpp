@@ -20,6 +20,7 @@
 namespace qx {
 namespace {
 
+using namespace std::string_literals;
 using test::waitUntil;
 
 // A UDP socket on 127.0.0.1: the looper, or another program on this computer.
@@ -77,10 +78,11 @@ TEST(NetworkLink, OnlyTheLooperIsHeardAndTenSilentPassesHandTheLinkBackLeavingNo
 {
     test::ConsoleCapture console;
     Peer looper, stranger;
-    const std::string command{'\xF0', 0, 2, 0x33, 0x06, 0x05, '\xF7'};
-    std::vector<std::string> expected{"<query>id</query>", command, {'\xF0', 0, 2, 0x33, 0x14, 0x00, '\xF7'},
-                                      {'\xF0', 0, 2, 0x33, 0x14, 0x48, '\xF7'}};
-    for (int pass = 0; pass < 10; ++pass) expected.insert(expected.end(), {"<query>status compact</query>", "<query>log</query>"});
+    const std::string command = "\xF0\x00\x02\x33\x06\x05\xF7"s;  // then the settings requests
+    std::vector<std::string> expected{"<query>id</query>", command, "\xF0\x00\x02\x33\x14\x00\xF7"s,
+                                      "\xF0\x00\x02\x33\x14\x48\xF7"s};
+    for (int pass = 0; pass < 10; ++pass)
+        expected.insert(expected.end(), {"<query>status compact</query>", "<query>log</query>"});
     std::vector<std::string> got;
     const std::size_t descriptors = openDescriptors();
     const std::string port = std::to_string(portOf(looper.address));
@@ -88,16 +90,19 @@ TEST(NetworkLink, OnlyTheLooperIsHeardAndTenSilentPassesHandTheLinkBackLeavingNo
         // The polling socket opens; the upgrade's own socket does not.
         NetworkLink::Options options = onlyLoopback(portOf(looper.address));
         std::atomic<int> opened{0};
-        options.openSocket = [&]() -> std::shared_ptr<UdpSocket> { return ++opened == 1 ? UdpSocket::open() : nullptr; };
+        options.openSocket = [&] { return ++opened == 1 ? UdpSocket::open() : std::shared_ptr<UdpSocket>(); };
         NetworkOnly panel(options);
+        const SessionModels& models = panel.session.models();
+        std::string lineAtStatus;  // the device line when the link status last changed
+        models.linkStatus->subscribe([&] { lineAtStatus = models.deviceLine->text(); });
         got.push_back(looper.receive());
         const sockaddr_in linkAddress = looper.from;
-        panel.session.linkHost().commands.enqueue(Bytes(command.begin(), command.end()));  // before the settings requests
+        panel.session.linkHost().commands.enqueue(Bytes(command.begin(), command.end()));
         looper.send("<id>Loop</id>", linkAddress);
         while (got.size() < 5) got.push_back(looper.receive());
         panel.ui.drain();
-        const SessionModels& models = panel.session.models();
         EXPECT_EQ(models.deviceLine->text(), "Loop - 127.0.0.1:" + port);
+        EXPECT_EQ(lineAtStatus, models.deviceLine->text()) << "the looper is named before it shows as connected";
         EXPECT_EQ(statusWords(models.linkStatus->state()), "Connected over the network to Loop at 127.0.0.1");
 
         ASSERT_EQ(panel.session.link(Transport::network).startUpgrade(Bytes(1000)), std::nullopt);
@@ -107,12 +112,11 @@ TEST(NetworkLink, OnlyTheLooperIsHeardAndTenSilentPassesHandTheLinkBackLeavingNo
 
         // A valid report and a log reply from another program neither keep the
         // loop alive nor reach a model.
-        Bytes report(232);
-        report[2] = 0xBB;
-        report[3] = 0x80;
+        std::string report(232, '\0');
+        report[2] = '\xBB', report[3] = '\x80';
         for (int i = 0; i < 200 && !panel.handedBack(); ++i) {
-            stranger.send(std::string(report.begin(), report.end()), linkAddress);
-            stranger.send(std::string("<log>intruder</log>") + '\0', linkAddress);
+            stranger.send(report, linkAddress);
+            stranger.send("<log>intruder</log>\0"s, linkAddress);
             waitUntil([&] { return panel.handedBack(); }, std::chrono::milliseconds(50));
         }
         ASSERT_TRUE(waitUntil([&] { return panel.handedBack(); }));
@@ -123,13 +127,11 @@ TEST(NetworkLink, OnlyTheLooperIsHeardAndTenSilentPassesHandTheLinkBackLeavingNo
             EXPECT_TRUE(sameHostAndPort(looper.from, linkAddress)) << got.size();  // all from one socket
         }
         panel.ui.drain();
-        EXPECT_EQ(models.tracks->tracks()[0].status, "");
-        EXPECT_EQ(models.log->log(), "");
+        EXPECT_EQ(models.tracks->tracks()[0].status + models.log->log(), "") << "nothing reached a model";
     }
     EXPECT_EQ(got, expected);
     EXPECT_EQ(openDescriptors(), descriptors);
-    const auto lines = console.lines();
-    EXPECT_NE(std::find(lines.begin(), lines.end(), "\"pollAttempts too many\""), lines.end());
+    EXPECT_GE(std::ranges::count(console.lines(), "\"pollAttempts too many\""), 1);
 }
 
 // A looper that does not answer the identity query is the faults suite's

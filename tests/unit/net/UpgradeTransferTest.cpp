@@ -30,10 +30,8 @@ TEST(NetUpgradeTransfer, NumberedSlicesCarryTheWholeFileWithoutAnEmptyLastOne)
         reassembled.insert(reassembled.end(), slice.begin() + 4, slice.end());
         r = transfer.onDatagram(ack(sent), kLooperTransferPort);
     }
-    EXPECT_EQ(sent, 2);
-    EXPECT_EQ(transfer.sliceCount(), 2);
     EXPECT_EQ(reassembled, file);
-    EXPECT_TRUE(transfer.complete());
+    EXPECT_TRUE(sent == 2 && transfer.sliceCount() == 2 && transfer.complete()) << sent;
 }
 
 TEST(NetUpgradeTransfer, OnlyTheLooperMovesItOnAndFiveSilencesInARowEndIt)
@@ -54,12 +52,12 @@ TEST(NetUpgradeTransfer, OnlyTheLooperMovesItOnAndFiveSilencesInARowEndIt)
     for (int i = 0; i < 3; ++i) transfer.onSilence();
     // A late acknowledgement moves nothing but shows the looper is still there.
     const auto late = transfer.onDatagram(ack(2), kLooper);
-    EXPECT_EQ(late.sendSlice, std::nullopt);
-    EXPECT_EQ(late.progress, std::nullopt);
+    EXPECT_TRUE(!late.sendSlice && !late.progress);
     for (int i = 0; i < 4; ++i) transfer.onSilence();
     // Neither a stranger nor a broken datagram counts as the looper's answer.
     transfer.onDatagram(ack(6), kStranger);
-    for (const Bytes& broken : {Bytes{0x00, 0x04, 0x00}, Bytes{'<', 0x04, 0x00, 0x06}}) transfer.onDatagram(broken, kLooper);
+    for (const Bytes& broken : {Bytes{0x00, 0x04, 0x00}, Bytes{'<', 0x04, 0x00, 0x06}})
+        transfer.onDatagram(broken, kLooper);
     EXPECT_EQ(transfer.slice(), 6);
     EXPECT_FALSE(transfer.finished());
     transfer.onSilence();

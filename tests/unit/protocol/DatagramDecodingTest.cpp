@@ -12,6 +12,7 @@ namespace {
 using namespace std::string_literals;
 
 Bytes bytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
+using Lines = std::vector<std::string>;
 
 // A compact status report: format mark, track count, then seven arrays of
 // eight big-endian words.
@@ -25,33 +26,24 @@ struct Report {
         return *this;
     }
     Report& set(Array array, int track, std::uint32_t value) { return word(8 + 32 * array + 4 * track, value); }
-    Bytes resized(std::size_t size) const
-    {
-        Bytes out = bytes;
-        out.resize(size, 0);
-        return out;
-    }
 };
 
-TEST(IdentityReply, TakesTheTextUpToTheFirstAngleBracketOfTheIdForm)
+TEST(TextReplies, IdUpToTheFirstAngleBracketAndLogWithoutItsFirstFiveAndLastSevenCharacters)
 {
-    const std::vector<std::pair<std::string, std::optional<std::string>>> cases{
+    using Texts = std::vector<std::pair<std::string, std::optional<std::string>>>;
+    const Texts ids{
         {"<id>Unit7</id>", "Unit7"}, {"<id><", ""}, {"<id>QX2 stage left</id>trailing", "QX2 stage left"},
         {"<id>a<b</id>", "a"}, {"<id>Q\xFFX<", "Q\xEF\xBF\xBDX"},  // invalid UTF-8 is replaced
         {"<id>Unit7", std::nullopt}, {"<ID>Unit7</ID>", std::nullopt}, {"<id>", std::nullopt},
         {"<id", std::nullopt}, {"", std::nullopt}, {" <id>Unit7</id>", std::nullopt}, {"<log>x</log>", std::nullopt}};
-    for (const auto& [reply, id] : cases) EXPECT_EQ(net::parseIdentityReply(bytes(reply)), id) << reply;
-}
-
-TEST(LogReply, DropsTheFirstFiveAndLastSevenCharacters)
-{
-    const std::vector<std::pair<std::string, std::optional<std::string>>> cases{
+    for (const auto& [reply, id] : ids) EXPECT_EQ(net::parseIdentityReply(bytes(reply)), id) << reply;
+    const Texts logs{
         {"<log>abc</log>\0"s, "abc"}, {"<log>ab</log>", "a"}, {"<log>a</log>", std::nullopt},
         {"<log></log>\0"s, std::nullopt},
         {"<log>h\xC3\xA9llo</log>\0"s, "h\xC3\xA9llo"},  // characters, not bytes: "é" stays whole
         {"<log>\xC3\xA9</log>", std::nullopt}, {"<id>Unit7</id> and more", std::nullopt}, {"", std::nullopt},
         {"<xyz>line <log>end", "line <"}};  // "<log>" may stand anywhere
-    for (const auto& [reply, text] : cases) EXPECT_EQ(net::logReplyText(bytes(reply)), text) << reply;
+    for (const auto& [reply, text] : logs) EXPECT_EQ(net::logReplyText(bytes(reply)), text) << reply;
 }
 
 // The tracks of a datagram, or nothing when it is no report.
@@ -86,37 +78,32 @@ TEST(DatagramDecoding, RoutedByTheirFirstByteWithReportWordsSignedInTheirTrack)
 TEST(DatagramDecoding, TrackCountAndLengthBoundWhatIsRead)
 {
     test::ConsoleCapture console;
-    struct Row {
-        const char* what;
-        Bytes report;
-        int tracks;  // -1: not a report
-        int selected;  // the one selected track, 0 for none
+    // What, the report cut or padded to a size, how many tracks are read (-1: not a report), the one selected.
+    const std::tuple<const char*, Report, std::size_t, int, int> rows[] = {
+        {"no tracks", Report(0).set(Selection, 0, 1), 232, 0, 0},
+        {"one byte short", Report(3).set(Selection, 2, 1), 231, 3, 3},
+        {"track 5 cut off", Report(8).set(Selection, 3, 1).set(Selection, 4, 1), 216, 4, 4},
+        {"not even track 1", Report(2), 203, 0, 0},
+        {"a million tracks", Report(1000000).set(Selection, 7, 1), 232, 8, 8},
+        {"oversized", Report(9), 400, 8, 0},
+        {"no header", Report(0), 7, -1, 0},
+        {"one byte", Report(0), 1, -1, 0},
     };
-    const std::vector<Row> rows{
-        {"no tracks", Report(0).set(Selection, 0, 1).bytes, 0, 0},
-        {"one byte short", Report(3).set(Selection, 2, 1).resized(231), 3, 3},
-        {"track 5 cut off", Report(8).set(Selection, 3, 1).set(Selection, 4, 1).resized(216), 4, 4},
-        {"not even track 1", Report(2).resized(203), 0, 0},
-        {"a million tracks", Report(1000000).set(Selection, 7, 1).bytes, 8, 8},
-        {"oversized", Report(9).resized(400), 8, 0},
-        {"no header", Bytes{0x00, 0x00, 0xBB, 0x80, 0x00, 0x00, 0x00}, -1, 0},
-        {"one byte", Bytes{0x00}, -1, 0},
-    };
-    for (const Row& row : rows) {
+    for (const auto& [what, report, size, count, selected] : rows) {
         console.clear();
-        const auto tracks = tracksOf(row.report);
-        const auto size = std::to_string(row.report.size());
-        EXPECT_EQ(console.lines(), row.report.size() == 232 ? std::vector<std::string>{}
-                                                            : std::vector{"\"Status buffer count wrong\" " + size})
-            << row.what;
-        ASSERT_EQ(tracks.has_value(), row.tracks >= 0) << row.what;
+        Bytes datagram = report.bytes;
+        datagram.resize(size, 0);
+        const auto tracks = tracksOf(datagram);
+        const std::string line = "\"Status buffer count wrong\" " + std::to_string(size);
+        EXPECT_EQ(console.lines(), size == 232 ? Lines{} : Lines{line}) << what;
+        ASSERT_EQ(tracks.has_value(), count >= 0) << what;
         if (!tracks) continue;
-        ASSERT_EQ(tracks->size(), static_cast<std::size_t>(row.tracks)) << row.what;
-        for (int t = 0; t < row.tracks; ++t) EXPECT_EQ((*tracks)[t].selected, t + 1 == row.selected) << row.what;
+        ASSERT_EQ(tracks->size(), static_cast<std::size_t>(count)) << what;
+        for (int t = 0; t < count; ++t) EXPECT_EQ((*tracks)[t].selected, t + 1 == selected) << what;
     }
     console.clear();
     EXPECT_FALSE(tracksOf(Report(4, 44100).bytes).has_value());
-    EXPECT_EQ(console.lines(), (std::vector<std::string>{"\"Bad format for status\" 44100"}));
+    EXPECT_EQ(console.lines(), Lines{"\"Bad format for status\" 44100"});
 }
 
 }  // namespace

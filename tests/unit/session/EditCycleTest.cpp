@@ -17,11 +17,7 @@ using Slots = sim::FunctionSlots;
 
 class EditCycleTest : public ::testing::Test {
 protected:
-    Sent tick()
-    {
-        edits.tick();
-        return panel.queued();
-    }
+    Sent tick() { return edits.tick(), panel.queued(); }
     // A slice report of 133 bytes that hold fill but for the little-endian
     // words given at their offsets.
     void receiveSlice(std::uint8_t slice, std::initializer_list<std::pair<std::size_t, std::uint16_t>> words,
@@ -29,10 +25,7 @@ protected:
     {
         sim::SliceData data;
         data.fill(fill);
-        for (auto [offset, word] : words) {
-            data[offset] = static_cast<std::uint8_t>(word & 0xFF);
-            data[offset + 1] = static_cast<std::uint8_t>(word >> 8);
-        }
+        for (auto [offset, word] : words) data[offset] = std::uint8_t(word), data[offset + 1] = std::uint8_t(word >> 8);
         panel.receive(sim::reply::settingsSlice(slice, data));
     }
     Bytes oneButton(int code, const Slots& slots) { return sim::reply::buttonReport(code, std::span(&slots, 1)); }
@@ -83,8 +76,7 @@ TEST_F(EditCycleTest, SliceReportsFillBothRecordsAndOverwritePendingPicks)
     receiveSlice(0, {{52, 1}, {54, 1}, {56, 7}, {86, 0xC8}, {94, 0x0103}, {98, 1}}, 0x55);
     MiscConfigStruct expected{.qx2Brightness = 7, .qx2DisplayType = 1, .midiInClockMode = 1,
                               .midiOutClockMode = 0, .midiChannel = 0x0103, .noiseGateLevel = 200};
-    EXPECT_EQ(settings.currentConfig, expected);
-    EXPECT_EQ(settings.oldConfig, expected);
+    EXPECT_EQ(std::tie(settings.currentConfig, settings.oldConfig), std::tie(expected, expected));
     tick();
     EXPECT_EQ(panel.queued().size(), 0u) << "a report is no edit";
 
@@ -93,8 +85,7 @@ TEST_F(EditCycleTest, SliceReportsFillBothRecordsAndOverwritePendingPicks)
     EXPECT_EQ(settings.currentConfig, expected);
     edits.changeSetting(&MiscConfigStruct::noiseGateLevel, 9);
     receiveSlice(5, {{56, 3}});  // no setting, but it settles the model
-    EXPECT_EQ(settings.currentConfig, expected);
-    EXPECT_EQ(settings.oldConfig, expected);
+    EXPECT_EQ(std::tie(settings.currentConfig, settings.oldConfig), std::tie(expected, expected));
     EXPECT_TRUE(settings.slicesTaken(0) == 1 && settings.slicesTaken(72) == 1) << "each report counted once";
 }
 
@@ -147,10 +138,7 @@ TEST_F(EditCycleTest, ButtonEventMovesTheSelectionAtTheNextTickAfterThePendingWr
 TEST_F(EditCycleTest, EffectsEditIsWrittenEveryTickUntilTheLooperReportsIt)
 {
     EffectsRequests& requests = panel.session.linkHost().effects;
-    auto tickWrites = [&] {
-        edits.tick();
-        return requests.take().write;
-    };
+    auto tickWrites = [&] { return edits.tick(), requests.take().write; };
     const Slots reported1{48, -1, 0, 0, 0, 0, 0, 0}, reported2{1, 2, 3, 4, 5, 6, 7, 8};
     edits.changeEffect(2, 3, 2103);
     EXPECT_FALSE(tickWrites()) << "nothing to compare with before the first report";

@@ -7,23 +7,11 @@
 #include <filesystem>
 #include <fstream>
 
+#include "support/Hex.h"
 #include "support/SessionUnderTest.h"
 
 namespace qx {
 namespace {
-
-// Messages of these lengths, back to back, each F0 22 ... 22 F7.
-Bytes sysexOf(const std::vector<std::size_t>& lengths)
-{
-    Bytes file;
-    for (std::size_t length : lengths) {
-        Bytes m(length, 0x22);
-        m.front() = 0xF0;
-        m.back() = 0xF7;
-        file.insert(file.end(), m.begin(), m.end());
-    }
-    return file;
-}
 
 TEST(UpgradeCommand, BadFilesAreRefusedBeforeAnythingIsSentAndAWholeFileGoesOutInOrder)
 {
@@ -31,13 +19,12 @@ TEST(UpgradeCommand, BadFilesAreRefusedBeforeAnythingIsSentAndAWholeFileGoesOutI
     const auto folder = std::filesystem::temp_directory_path() / ("qx-upgrade-unit-" + std::to_string(getpid()));
     std::filesystem::create_directories(folder);
     auto write = [&](const std::string& name, const Bytes& contents) {
-        std::ofstream(folder / name, std::ios::binary)
-            .write(reinterpret_cast<const char*>(contents.data()), static_cast<std::streamsize>(contents.size()));
+        std::ofstream(folder / name, std::ios::binary) << std::string(contents.begin(), contents.end());
         return (folder / name).string();
     };
-    const Bytes largest = sysexOf(std::vector<std::size_t>(4000, 250));
+    const Bytes largest = test::sysExRun(std::vector<std::size_t>(4000, 250));
     const std::string good = write("good.syx", largest), empty = write("empty.syx", {});
-    const std::string big = write("big.syx", Bytes(1'000'001, 0xF0)), bad = write("bad.syx", sysexOf({10, 300}));
+    const std::string big = write("big.syx", Bytes(1'000'001, 0xF0)), bad = write("bad.syx", test::sysExRun({10, 300}));
     const std::string missing = (folder / "missing.syx").string();
 
     test::SessionUnderTest panel;
