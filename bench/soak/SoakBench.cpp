@@ -174,10 +174,7 @@ int main(int argc, char** argv)
         return 1;
     }
     if (looper.command("garble 0.01").empty()) return 1;
-    // Last: the listener takes every line after this, command answers too.
-    looper.setJournalListener([&](const std::string& line) {
-        if (line.starts_with("rx ")) cadence.received(line);
-    });
+    looper.setJournalListener([&](const std::string& line) { cadence.received(line); });
 
     qx::LinkChoice links;
     if (overMidi) {

@@ -25,9 +25,9 @@ namespace qx::test {
 class ChildProcess {
 public:
     using Lines = std::vector<std::string>;
-    // A listener takes every line on the reading thread instead of its being
-    // kept (a run of hours would otherwise hold every line).
-    using LineListener = std::function<void(const std::string&)>;
+    // A listener sees every line on the reading thread; a line it takes (true)
+    // is not kept, so a run of hours need not hold every line.
+    using LineListener = std::function<bool(const std::string&)>;
 
     explicit ChildProcess(std::vector<std::string> argv, bool withStandardError = false)
     {
@@ -143,14 +143,16 @@ private:
             if (n < 0) continue;
             buffer.append(chunk, static_cast<std::size_t>(n));
             for (std::size_t nl; (nl = buffer.find('\n')) != std::string::npos; buffer.erase(0, nl + 1)) {
-                std::unique_lock guard(lock_);
-                if (const auto listener = listener_) {
-                    guard.unlock();  // it may take a lock of its own
-                    listener(buffer.substr(0, nl));
-                } else {
-                    lines_.push_back(buffer.substr(0, nl));
-                    arrived_.notify_all();
+                const std::string line = buffer.substr(0, nl);
+                LineListener listener;
+                {
+                    std::lock_guard guard(lock_);
+                    listener = listener_;
                 }
+                if (listener && listener(line)) continue;  // called unlocked: it may take a lock of its own
+                std::lock_guard guard(lock_);
+                lines_.push_back(line);
+                arrived_.notify_all();
             }
         }
     }

@@ -4,6 +4,7 @@
 // the commands a test types at it. vanish() is a pulled cable.
 #include <algorithm>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -52,7 +53,15 @@ public:
         const auto starts = [&](const std::string& l) { return l.starts_with(prefix); };
         return static_cast<std::size_t>(std::ranges::count_if(journal(), starts));
     }
-    void setJournalListener(ChildProcess::LineListener listener) { process_->setLineListener(std::move(listener)); }
+    // Journal lines go to the listener instead of being kept; answers still are.
+    void setJournalListener(std::function<void(const std::string&)> listener)
+    {
+        process_->setLineListener([listener = std::move(listener)](const std::string& line) {
+            if (!line.starts_with("rx ")) return false;
+            listener(line);
+            return true;
+        });
+    }
 
     void vanish() { process_->kill(); }
 

@@ -13,8 +13,6 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-#include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -47,15 +45,12 @@ const std::string kRx = "rx udp ";
 const std::string kStatusRequest = "<query>status compact</query>";
 const std::string kGivenUp = "\"pollAttempts too many\"";  // the network side hands the link back
 const std::string kUpgradeMessage = "00 03 ";  // a slice
-const std::vector<std::string> kLooper = {"ip",         "netns",     "exec", QX_LOOPER_NETNS, QX_SIM_PATH, "--udp",
-                                          "0.0.0.0", "--journal", "--name", "QXfault"};
+const std::vector<std::string> kLooper = {
+    "ip", "netns", "exec", QX_LOOPER_NETNS, QX_SIM_PATH, "--udp", "0.0.0.0", "--journal", "--name", "QXfault"};
 
 // Run with "ip netns exec": the link broadcasts only inside the namespace.
 struct LinkEnvironment {
-    std::string problem() const
-    {
-        return insideNamespace(QX_PANEL_NETNS) ? "" : "run with: ip netns exec " QX_PANEL_NETNS;
-    }
+    std::string problem() const { return insideNamespace(QX_PANEL_NETNS) ? "" : "run in " QX_PANEL_NETNS; }
 };
 std::unique_ptr<LooperSession> makeSession(ManualMainQueue& ui)
 {
@@ -136,9 +131,7 @@ const std::string kBlockRequest = "F0 00 02 33 0E", kMappingWrite = "F0 00 02 33
 
 std::string readText(const std::filesystem::path& path)
 {
-    std::ostringstream text;
-    text << std::ifstream(path, std::ios::binary).rdbuf();
-    return text.str();
+    return (std::ostringstream() << std::ifstream(path, std::ios::binary).rdbuf()).str();
 }
 
 // A whole configuration file: 384 buttons of eight function numbers, and
@@ -152,7 +145,7 @@ bool wholeConfiguration(const std::string& text)
     };
     if (!top.is_object() || top.size() != 3 || top.value("MIDIButtons", Json()).size() != 384) return false;
     for (const auto& [code, slots] : top["MIDIButtons"].items())
-        if (slots.size() != 8 || !numbers(slots, 8)) return false;
+        if (slots.empty() || !numbers(slots, 8)) return false;
     return numbers(top.value("QX2Effects1", Json()), 8) && numbers(top.value("QX2Effects2", Json()), 8);
 }
 
@@ -176,26 +169,21 @@ protected:
     {
         if (session) session->stop();
         std::error_code ignored;
-        if (!folder.empty()) std::filesystem::remove_all(folder, ignored);
+        std::filesystem::remove_all(folder, ignored);
     }
-
     void startLooper()
     {
         looper = std::make_unique<SimulatedLooper>(kLooper);
         ASSERT_TRUE(looper->ready()) << "the simulated looper did not come up";
     }
-    void looperReturns()
-    {
-        startLooper();
-        connectLooper();
-    }
+    void looperReturns() { startLooper(), connectLooper(); }
     // True once a link polls an answering looper: the status bar says so and
     // the track grid follows the looper's status reports.
     bool answering()
     {
         const long before = gridUpdates;
-        return waitFor([&] { return statusWords(models->linkStatus->state()) == kAnswering && gridUpdates >= before + 3; },
-                       30s);
+        const LinkStatus& link = *models->linkStatus;
+        return waitFor([&] { return statusWords(link.state()) == kAnswering && gridUpdates >= before + 3; }, 30s);
     }
 
     // Runs the UI queue until the condition holds or the time is up.

@@ -1,6 +1,6 @@
 // The MIDI link of a session against the simulated looper on real JACK MIDI
-// ports. Each step waits (with a generous bound) for what it needs on the
-// looper's journal, then checks order and content.
+// ports, and with no MIDI system at all. Each step waits (with a generous
+// bound) for what it needs, then checks order and content.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -73,6 +73,29 @@ TEST(MidiLinkOverJack, FindsTheLooperPollsItFollowsItsTracksAndAfterASilenceAsks
                             "rx midi F0 00 02 33 14 48 F7"}));
     EXPECT_EQ(count(console.lines(), "\"Requesting configuration\""), asked + 1);
     session.stop();
+}
+
+// No MIDI system at all (no ALSA sequencer, no JACK server) is a normal start.
+TEST(StartupWithoutMidi, StartsAndHandsTheLinkToTheNetworkSide)
+{
+    test::ConsoleCapture console;
+    ManualMainQueue ui;
+    LooperSession session(ui, makeLinks({.midi = [] { return openSystemMidiEndpoints(); }, .network = std::nullopt}));
+    const auto& midi = static_cast<MidiLink&>(session.link(Transport::midi));
+    EXPECT_TRUE(midi.destinations().empty());
+    EXPECT_TRUE(midi.sources().empty());
+    session.start();
+    EXPECT_EQ(console.lines().front(), "\"Start function\"");
+
+    // Five unanswered status requests, then the network side holds the link.
+    const LinkStatus& status = *session.models().linkStatus;
+    EXPECT_TRUE(test::waitUntil([&] {
+        ui.drain();
+        return statusWords(status.state()) == "Searching the network for the looper";
+    }, std::chrono::seconds(30)));
+    session.stop();
+    const auto lines = console.lines();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "\"Polling MIDI\""), 0);
 }
 
 }  // namespace

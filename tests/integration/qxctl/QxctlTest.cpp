@@ -67,6 +67,16 @@ protected:
         done.lines = run.lines();
         return done;
     }
+    // Runs qxctl and checks its exit status and its last line (its start, when
+    // the line wanted ends in a space).
+    static Ran expectRun(const std::vector<std::string>& args, int status, const std::string& last)
+    {
+        Ran run = qxctl(args);
+        EXPECT_EQ(run.status, status) << args[0] << ": " << run.last();
+        if (last.ends_with(' ')) EXPECT_TRUE(run.last().starts_with(last)) << run.last();
+        else EXPECT_EQ(run.last(), last);
+        return run;
+    }
     std::string looperSays(const std::string& command)
     {
         const auto answer = looper.command(command);
@@ -98,33 +108,24 @@ std::string words(const Numbers& numbers)
 TEST_F(Qxctl, SettingsButtonAndEffectsAreReadAndWritten)
 {
     // The looper starts with brightness Medium and noise gate 10.
-    Ran run = qxctl({"settings"});
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.last(), "settings: read from the looper");
-    EXPECT_TRUE(run.has("brightness  QX2 Display Brightness  Medium") && run.has("noise-gate  Noise Gate Level        10"));
-    run = qxctl({"settings", "set", "noise-gate", "12"});
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.last(), "settings: noise-gate set to 12");
+    const Ran run = expectRun({"settings"}, 0, "settings: read from the looper");
+    EXPECT_TRUE(run.has("brightness  QX2 Display Brightness  Medium"));
+    EXPECT_TRUE(run.has("noise-gate  Noise Gate Level        10"));
+    expectRun({"settings", "set", "noise-gate", "12"}, 0, "settings: noise-gate set to 12");
 
-    run = qxctl({"button", "CC", "5"});
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.last(), "button: CC 5 read from the looper");
-    run = qxctl({"button", "Note", "36", "set", "2", "Stop"});
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.last(), "button: Note 36 slot 2 set to Stop (16)");
+    expectRun({"button", "CC", "5"}, 0, "button: CC 5 read from the looper");
+    expectRun({"button", "Note", "36", "set", "2", "Stop"}, 0, "button: Note 36 slot 2 set to Stop (16)");
     sim::FunctionSlots note36 = sim::initialMapping(292);
     note36[2] = 16;
     EXPECT_EQ(looperSays("mapping 292"), words(note36));
 
 #ifndef QX_OVER_UDP  // the network side does not carry the QX2 banks yet
-    run = qxctl({"effects"});
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.last(), "effects: read from the looper");
+    expectRun({"effects"}, 0, "effects: read from the looper");
     sim::EffectBanks banks = sim::EffectBanks::initial();
     banks.bank2[7] = banks.bank2[7] == 2102 ? 2101 : 2102;
-    run = qxctl({"effects", "set", "2", "7", std::to_string(banks.bank2[7])});
-    EXPECT_EQ(run.status, 0);
-    EXPECT_TRUE(run.last().starts_with("effects: bank 2 slot 7 set to QX2 ")) << run.last();
+    expectRun({"effects", "set", "2", "7", std::to_string(banks.bank2[7])}, 0,
+              std::string("effects: bank 2 slot 7 set to ") +
+                  (banks.bank2[7] == 2101 ? "QX2 Select Other (2101)" : "QX2 1/4 Speed (2102)"));
     const auto state = looper.command("state");
     EXPECT_NE(std::ranges::find(state, "effects2 " + words(banks.bank2)), state.end());
 #endif
@@ -136,14 +137,14 @@ TEST_F(Qxctl, SettingsButtonAndEffectsAreReadAndWritten)
 TEST_F(Qxctl, SaveThenRestoreWritesOnlyTheChangedButtons)
 {
     const std::string original = (folder / "original.cfg").string();
-    Ran run = qxctl({"save", original});
-    ASSERT_EQ(run.status, 0) << run.last();
-    EXPECT_EQ(run.last(), "Saved 384 button mappings to " + original);
+    expectRun({"save", original}, 0, "Saved 384 button mappings to " + original);
     Json wanted = Json::parse(std::ifstream(original), nullptr, false);
     EXPECT_EQ(wanted, looperConfiguration());
 
     const std::pair<std::int64_t, msg::Bank> changes[] = {
-        {0, {16, 16, -1, -1, -1, -1, -1, -1}}, {200, {-1, -1, -1, -1, -1, -1, -1, -1}}, {383, {2103, 0, 0, 0, 0, 0, 0, 48}}};
+        {0, {16, 16, -1, -1, -1, -1, -1, -1}},
+        {200, {-1, -1, -1, -1, -1, -1, -1, -1}},
+        {383, {2103, 0, 0, 0, 0, 0, 0, 48}}};
     std::vector<std::string> writes;  // in code order, which is also the order of the journal lines sorted
     for (const auto& [code, slots] : changes) {
         wanted["MIDIButtons"][std::to_string(code)] = slots;
@@ -151,9 +152,7 @@ TEST_F(Qxctl, SaveThenRestoreWritesOnlyTheChangedButtons)
     }
     const std::string changed = write("changed.cfg", wanted.dump());
     const std::size_t before = looper.journal().size();
-    run = qxctl({"restore", changed});
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.last(), "Restored from " + changed + ": 3 button mappings sent");
+    expectRun({"restore", changed}, 0, "Restored from " + changed + ": 3 button mappings sent");
     // qxctl leaves only once its writes have gone. The looper prints what it
     // receives before it answers a command, so after this answer the journal
     // holds them.
@@ -170,9 +169,7 @@ TEST_F(Qxctl, SaveThenRestoreWritesOnlyTheChangedButtons)
     ASSERT_EQ(qxctl({"save", after}).status, 0);
     EXPECT_EQ(Json::parse(std::ifstream(after), nullptr, false)["MIDIButtons"], wanted["MIDIButtons"]);
 
-    run = qxctl({"restore", write("list.cfg", "[1,2,3]")});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_TRUE(run.last().starts_with("Restore refused: ")) << run.last();
+    expectRun({"restore", write("list.cfg", "[1,2,3]")}, 1, "Restore refused: ");
 }
 
 #ifdef QX_OVER_UDP
@@ -184,9 +181,7 @@ TEST_F(Qxctl, UpgradeDeliversTheFileWholeThroughLostAndDoubledAcknowledgements)
     Bytes file(15'000);
     std::generate(file.begin(), file.end(), std::mt19937(2));
     const std::string path = write("firmware.bin", std::string(file.begin(), file.end()));
-    const Ran run = qxctl({"upgrade", path});
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.last(), "Upgrade finished: 15000 bytes sent over the network");
+    expectRun({"upgrade", path}, 0, "Upgrade finished: 15000 bytes sent over the network");
     EXPECT_EQ(looperSays("upgrade-image-hex"), toHex(file));
 
     const std::string announcement = kRx + "<command>upgrade 15000</command>", lastSlice = kRx + "00 03 00 1E ";
@@ -210,19 +205,16 @@ TEST_F(Qxctl, UpgradeSendsTheFileMessageByMessage)
         file.insert(file.end(), m.begin(), m.end());
     }
     const std::string path = write("firmware.syx", std::string(file.begin(), file.end()));
-    const Ran run = qxctl({"upgrade", path});
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.last(), "Upgrade finished: " + std::to_string(file.size()) + " bytes sent over MIDI");
+    expectRun({"upgrade", path}, 0, "Upgrade finished: " + std::to_string(file.size()) + " bytes sent over MIDI");
     EXPECT_EQ(looperSays("upgrade-image-hex"), toHex(file));
     const auto journal = looper.journal();
     const auto isUpgrade = [](const std::string& l) { return l.starts_with(kRx + "F0 7D"); };
     const auto first = std::find_if(journal.begin(), journal.end(), isUpgrade);
     EXPECT_EQ(std::count_if(first, first + std::min<std::ptrdiff_t>(40, journal.end() - first), isUpgrade), 40);
 
-    const Ran refused = qxctl({"upgrade", write("bad.syx", "\xF0\x01\xF8\xF7")});
-    EXPECT_EQ(refused.status, 1);
-    EXPECT_EQ(refused.last(), "Upgrade refused: " + (folder / "bad.syx").string() +
-                                  " is not a SysEx upgrade file (offset 2: found 0xF8 inside the message that starts at offset 0)");
+    expectRun({"upgrade", write("bad.syx", "\xF0\x01\xF8\xF7")}, 1,
+              "Upgrade refused: " + (folder / "bad.syx").string() + " is not a SysEx upgrade file (offset 2: found " +
+                  "0xF8 inside the message that starts at offset 0)");
 }
 #endif
 
