@@ -20,7 +20,7 @@
 
 #include "app/ContentView.h"
 #include "app/MainWindow.h"
-#include "app/QtFileDialogs.h"
+#include "app/QtDialogs.h"
 #include "app/QtMainQueue.h"
 #include "app/TrackGrid.h"
 #include "session/SessionFactory.h"
@@ -115,7 +115,7 @@ int main(int argc, char** argv)
         std::fputs("bench_app_panel: this build has no simulated looper\n", stderr);
         return 1;
     }
-    qx::app::QtFileDialogs dialogs;
+    qx::app::QtDialogs dialogs;
 
     const long rssBeforeWindow = currentRssKiB();
     std::vector<double> toTexts, toPaint;

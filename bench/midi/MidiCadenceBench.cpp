@@ -31,13 +31,13 @@ public:
     void setReceiver(Receiver receiver) override { inner_->setReceiver(std::move(receiver)); }
     std::vector<std::string> destinationNames() const override { return inner_->destinationNames(); }
     std::vector<std::string> sourceNames() const override { return inner_->sourceNames(); }
-    void sendToEach(std::span<const std::uint8_t> message) override
+    bool sendToEach(std::span<const std::uint8_t> message) override
     {
         {
             std::lock_guard guard(lock_);
             times_.push_back(Clock::now());
         }
-        inner_->sendToEach(message);
+        return inner_->sendToEach(message);
     }
     std::vector<Clock::time_point> times() const
     {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 
 #include <QFrame>
 #include <QHBoxLayout>
@@ -32,7 +33,7 @@ int progressSteps(double fraction)
 
 }  // namespace
 
-ContentView::ContentView(LooperSession& session, FileDialogs& dialogs, OutcomeHandler report, QWidget* parent)
+ContentView::ContentView(LooperSession& session, Dialogs& dialogs, OutcomeHandler report, QWidget* parent)
     : QWidget(parent), session_(session), dialogs_(dialogs), report_(std::move(report))
 {
     const SessionModels& models = session_.models();
@@ -56,10 +57,15 @@ ContentView::ContentView(LooperSession& session, FileDialogs& dialogs, OutcomeHa
     stack->addLayout(buttons);
     stack->setAlignment(buttons, Qt::AlignHCenter);
 
+    auto* progressRow = new QHBoxLayout;
     progressBar_ = new QProgressBar(this);
     progressBar_->setRange(0, kProgressSteps);
     progressBar_->setTextVisible(false);
-    stack->addWidget(progressBar_);
+    progressRow->addWidget(progressBar_, 1);
+    cancelButton_ = new QPushButton(QStringLiteral("Cancel"), this);
+    cancelButton_->setEnabled(false);
+    progressRow->addWidget(cancelButton_);
+    stack->addLayout(progressRow);
     stack->addWidget(divider(this));
 
     grid_ = new TrackGrid(models.tracks, this);
@@ -70,12 +76,14 @@ ContentView::ContentView(LooperSession& session, FileDialogs& dialogs, OutcomeHa
     connect(upgradeButton_, &QPushButton::clicked, this, &ContentView::sendUpgradeFile);
     connect(saveButton_, &QPushButton::clicked, this, &ContentView::saveDeviceConfiguration);
     connect(restoreButton_, &QPushButton::clicked, this, &ContentView::restoreDeviceConfiguration);
+    connect(cancelButton_, &QPushButton::clicked, this, &ContentView::cancelTransfer);
 
     auto info = models.deviceLine;
     infoSubscription_ =
         ModelSubscription(info, [this, info] { deviceLine_->setText(QString::fromStdString(info->text())); });
     deviceLine_->setText(QString::fromStdString(info->text()));
     progressSubscription_ = ModelSubscription(models.progress, [this] { showProgress(); });
+    outcomeSubscription_ = ModelSubscription(models.outcome, [this] { cancelButton_->setEnabled(false); });
     showProgress();
 }
 
@@ -89,6 +97,7 @@ void ContentView::sendUpgradeFile()
     // Cancelling means "not now": the file chosen earlier is not sent again.
     const auto chosen = dialogs_.chooseFileToOpen("Send upgrade file");
     if (!chosen || chosen->empty()) return;
+    if (!dialogs_.confirm("Send upgrade file", upgradeQuestion(*chosen))) return;
     report_(session_.upgrade(*chosen));
 }
 
@@ -96,14 +105,37 @@ void ContentView::saveDeviceConfiguration()
 {
     const auto chosen = dialogs_.chooseFileToSave("Save device configuration", kProposedFileName);
     if (!chosen || chosen->empty()) return;
-    report_(session_.save(*chosen));
+    const Outcome started = session_.save(*chosen);
+    if (started.success) cancelButton_->setEnabled(true);
+    report_(started);
 }
 
 void ContentView::restoreDeviceConfiguration()
 {
     const auto chosen = dialogs_.chooseFileToOpen("Restore device configuration");
     if (!chosen || chosen->empty()) return;
-    report_(session_.restore(*chosen));
+    const Outcome started = session_.restore(*chosen);
+    if (started.success) cancelButton_->setEnabled(true);
+    report_(started);
+}
+
+void ContentView::cancelTransfer()
+{
+    cancelButton_->setEnabled(false);
+    report_(session_.cancelTransfer());
+}
+
+std::string ContentView::upgradeQuestion(const std::string& path) const
+{
+    std::error_code error;
+    const auto bytes = std::filesystem::file_size(path, error);
+    const SessionModels& models = session_.models();
+    const std::string& line = models.deviceLine->text();
+    const std::size_t cut = line.rfind(" - ");
+    const std::string looper = cut == std::string::npos || cut == 0 ? "the looper" : line.substr(0, cut);
+    const bool network = models.linkStatus->state().phase == LinkState::Phase::connectedNetwork;
+    return "Send " + path + " (" + std::to_string(error ? 0 : bytes) + " bytes) to " + looper + " over " +
+           (network ? "the network" : "MIDI") + "? Do not unplug the looper until it has finished.";
 }
 
 }  // namespace qx::app

@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
@@ -15,8 +16,8 @@
 
 namespace qx::app {
 
-MainWindow::MainWindow(LooperSession& session, FileDialogs& dialogs, QWidget* parent)
-    : QMainWindow(parent), session_(session)
+MainWindow::MainWindow(LooperSession& session, Dialogs& dialogs, QWidget* parent)
+    : QMainWindow(parent), session_(session), dialogs_(dialogs)
 {
     setWindowTitle(kTitle);
 
@@ -51,6 +52,21 @@ MainWindow::MainWindow(LooperSession& session, FileDialogs& dialogs, QWidget* pa
 
     connect(&editTimer_, &QTimer::timeout, this, &MainWindow::editTick);
     editTimer_.start(EditCycle::kTickMs);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    const std::string running = session_.running();
+    const char* const risk = running == "upgrade" ? "A firmware upgrade is running: quitting now can leave the "
+                                                    "looper unusable."
+                             : running == "save"  ? "A save is running: quitting now writes nothing."
+                                                  : "A restore is running: quitting now leaves button mappings unsent.";
+    if (!running.empty() && !dialogs_.confirm("Quit", std::string(risk) + " Quit anyway?")) {
+        event->ignore();
+        return;
+    }
+    if (running == "save" || running == "restore") session_.cancelTransfer();
+    event->accept();
 }
 
 void MainWindow::editTick()

@@ -2,11 +2,11 @@
 // The panel's one window: the tabs "Main", "MIDI Button", "Misc Config",
 // "QX2 Buttons" and "Log", a File menu with Quit, and the status bar. Every
 // 0.5 s it runs the session's edit cycle and the settings tabs show the
-// result; closing it ends the program.
+// result; closing it ends the program, after asking while a transfer runs.
 #include <QMainWindow>
 #include <QTimer>
 
-#include "app/FileDialogs.h"
+#include "app/Dialogs.h"
 #include "session/LooperSession.h"
 
 class QAction;
@@ -26,7 +26,7 @@ class MainWindow : public QMainWindow {
 public:
     static constexpr const char* kTitle = "REDOVIVevorev";
 
-    MainWindow(LooperSession& session, FileDialogs& dialogs, QWidget* parent = nullptr);
+    MainWindow(LooperSession& session, Dialogs& dialogs, QWidget* parent = nullptr);
 
     QTabWidget* tabs() const { return tabs_; }
     ContentView* contentView() const { return content_; }
@@ -42,8 +42,13 @@ public slots:
     // One tick of the edit cycle, then the settings tabs show the models.
     void editTick();
 
+protected:
+    // While an upgrade, save or restore runs, the user is asked first.
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     LooperSession& session_;
+    Dialogs& dialogs_;
     QTabWidget* tabs_ = nullptr;
     ContentView* content_ = nullptr;
     MIDIButtonView* midiButtons_ = nullptr;

@@ -20,11 +20,12 @@ public:
 
     void showOutcome(const Outcome& outcome);
     QString linkState() const;
-    QString outcomeText() const { return currentMessage(); }
+    QString outcomeText() const;
     bool outcomeIsFailure() const { return lastFailed_; }
 
 private:
     QLabel* linkStateLabel_ = nullptr;
+    QLabel* outcomeLabel_ = nullptr;
     bool lastFailed_ = false;
     ModelSubscription linkSubscription_;
     ModelSubscription outcomeSubscription_;

@@ -11,7 +11,7 @@
 #include <QTimer>
 
 #include "app/MainWindow.h"
-#include "app/QtFileDialogs.h"
+#include "app/QtDialogs.h"
 #include "app/QtMainQueue.h"
 #include "session/SessionFactory.h"
 
@@ -37,7 +37,7 @@ int main(int argc, char** argv)
         std::fputs("redovivevorev-screenshots: this build has no simulated looper\n", stderr);
         return 1;
     }
-    qx::app::QtFileDialogs dialogs;
+    qx::app::QtDialogs dialogs;
 
     bool saved = true;
     {

@@ -5,8 +5,9 @@
 #include <QApplication>
 
 #include "app/MainWindow.h"
-#include "app/QtFileDialogs.h"
+#include "app/QtDialogs.h"
 #include "app/QtMainQueue.h"
+#include "app/TerminationSignals.h"
 #include "session/SessionFactory.h"
 
 namespace {
@@ -37,12 +38,13 @@ int main(int argc, char** argv)
         std::fputs("redovivevorev: this build has no simulated looper for --demo\n", stderr);
         return 1;
     }
-    qx::app::QtFileDialogs dialogs;
+    qx::app::QtDialogs dialogs;
 
     int status = 0;
     {
         qx::app::MainWindow window(*session, dialogs);
         dialogs.setParent(&window);
+        const qx::app::TerminationSignals termination([&window] { window.close(); });
         window.show();
         session->start();
         status = QApplication::exec();

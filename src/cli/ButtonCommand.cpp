@@ -64,6 +64,9 @@ int runButton(const Args& args)
 
     const std::string button = kindName(*kind) + " " + std::to_string(*number);
     CliRunner runner(args.demo);
+    // First the looper, so that what a newly found looper is asked for
+    // (the button shown among it) comes before this command's own requests.
+    if (!runner.awaitLooper(kFindLooper)) return fail("button: no looper answered on MIDI or on the network");
     if (!showButton(runner, *kind, *number)) return fail("button: no mapping report for " + button);
     const MIDIButtonConfig& model = *runner.models().button;
     if (!function) {

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <csignal>
+#include <cstdio>
 
 #include "session/EditCycle.h"
 #include "session/SessionFactory.h"
@@ -9,12 +10,10 @@
 namespace qx::cli {
 namespace {
 
-std::atomic<bool> stopAsked{false};
-extern "C" void onSignal(int) { stopAsked.store(true); }
+std::atomic<int> interrupts{0};
+extern "C" void onSignal(int) { interrupts.fetch_add(1); }
 
 }  // namespace
-
-bool interrupted() { return stopAsked.load(); }
 
 CliRunner::CliRunner(bool demo) : session_(demo ? makeDemoSession(mainQueue_) : makeSystemSession(mainQueue_))
 {
@@ -31,7 +30,13 @@ bool CliRunner::runUntil(const std::function<bool()>& done, std::chrono::millise
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + timeout;
     auto nextTick = Clock::now();
-    while (!stopAsked.load()) {
+    for (;;) {
+        const int asked = interrupts.load();
+        if (asked > (holding_.empty() ? 0 : 1)) return false;
+        if (asked == 1 && !holding_.empty() && !toldHolding_) {
+            std::fprintf(stderr, "\n%s\n", holding_.c_str());  // below the progress bar
+            toldHolding_ = true;  // a second Ctrl-C ends the wait
+        }
         const auto now = Clock::now();
         if (now >= nextTick) {
             session_->edits().tick();
@@ -42,7 +47,6 @@ bool CliRunner::runUntil(const std::function<bool()>& done, std::chrono::millise
         if (done && done()) return true;
         if (Clock::now() >= deadline) return false;
     }
-    return false;
 }
 
 bool CliRunner::awaitLooper(std::chrono::milliseconds timeout)

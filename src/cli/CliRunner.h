@@ -35,12 +35,17 @@ public:
                   const std::function<void()>& every = {});
     // Waits up to the time-out for a looper that answers on either link.
     bool awaitLooper(std::chrono::milliseconds timeout);
+    // From now on the first Ctrl-C only prints the words; the second ends the wait.
+    void holdFirstInterrupt(std::string words) { holding_ = std::move(words); }
+    // Runs the hand-offs waiting now (the end of a command may be among them).
+    void drain() { mainQueue_.drain(); }
 
 private:
     ManualMainQueue mainQueue_;
+    std::string holding_;
+    bool toldHolding_ = false;
     std::unique_ptr<LooperSession> session_;
 };
 
-bool interrupted();
 
 }  // namespace qx::cli

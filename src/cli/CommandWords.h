@@ -10,8 +10,10 @@
 
 namespace qx::cli {
 
-// How long each step of a command waits for the looper's answer.
+// How long each step of a command waits for the looper's answer, and how
+// long a command waits for a looper to answer at all.
 inline constexpr std::chrono::seconds kLooperWait{6};
+inline constexpr std::chrono::seconds kFindLooper{20};
 
 // A whole decimal number, sign allowed; nothing for anything else.
 std::optional<std::int64_t> parseNumber(const std::string& text);

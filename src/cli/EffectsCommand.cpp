@@ -1,6 +1,5 @@
 // qxctl effects [set BANK SLOT FUNCTION]: the QX2's two effect banks, shown
 // and written through the session's edit cycle, as the QX2 tab would.
-#include <algorithm>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -50,6 +49,9 @@ int runEffects(const Args& args)
     }
 
     CliRunner runner(args.demo);
+    // First the looper, so that what a newly found looper is asked for
+    // (the button shown among it) comes before this command's own requests.
+    if (!runner.awaitLooper(kFindLooper)) return fail("effects: no looper answered on MIDI or on the network");
     const SessionModels& models = runner.models();
     EditCycle& edits = runner.session().edits();
     edits.askForEffects();
@@ -62,30 +64,15 @@ int runEffects(const Args& args)
     }
 
     edits.changeEffect(static_cast<int>(*bankNumber), static_cast<std::size_t>(*slot), function->id);
-    // What the looper should report once the write is in.
-    const auto wanted1 = slotValues(models.effects1->effects);
-    const auto wanted2 = slotValues(models.effects2->effects);
-    auto inStep = [&] {
-        return std::ranges::equal(models.effects1->oldvalues, wanted1) &&
-               std::ranges::equal(models.effects2->oldvalues, wanted2);
+    // The edit cycle writes the banks, asks for them back, and tries again
+    // until a report matches; or it gives up and says so.
+    const std::uint64_t outcomesBefore = models.outcome->ended();
+    auto settled = [&] {
+        return models.outcome->ended() > outcomesBefore ||
+               (!models.effects1->hasChanges() && !models.effects2->hasChanges());
     };
-    // Each tick writes the banks while they differ from the looper's report.
-    // The read is asked for two ticks after the edit, never with the tick that
-    // writes it first: the effects request goes out before the write, and a
-    // report of the old banks would undo the edit, which is then made again.
-    int period = 0;
-    auto every = [&] {
-        const int phase = period++ % 3;
-        if (phase == 0) {
-            for (std::size_t i = 0; i < 8; ++i) {
-                edits.changeEffect(1, i, wanted1[i]);
-                edits.changeEffect(2, i, wanted2[i]);
-            }
-        } else if (phase == 2) {
-            edits.askForEffects();
-        }
-    };
-    if (!runner.runUntil(inStep, kLooperWait, every)) return fail("effects: the looper did not report the new banks");
+    if (!runner.runUntil(settled, kLooperWait)) return fail("effects: the looper did not report the banks");
+    if (models.outcome->ended() > outcomesBefore) return fail("effects: " + models.outcome->last().text);
     printBanks(models);
     std::printf("effects: bank %lld slot %lld set to %s\n", static_cast<long long>(*bankNumber),
                 static_cast<long long>(*slot), functionText(function->id).c_str());

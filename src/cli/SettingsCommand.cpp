@@ -113,16 +113,31 @@ int setSetting(CliRunner& runner, const Setting& setting, std::int64_t value)
         std::printf("settings: %s is already %s\n", setting.name, valueText(setting, value).c_str());
         return 0;
     }
-    // The same edit as a pick on the settings tab; the next tick sends what
-    // differs from the looper's values. Then the looper is read back until it
-    // reports the new value: each request follows a tick, so the write is
-    // queued ahead of the first.
-    EditCycle& edits = runner.session().edits();
-    edits.changeSetting(setting.field, value);
-    auto ask = [&edits, &setting] { edits.askForSettingsSlice(sliceOf(setting)); };
-    if (!runner.runUntil([&] { return model.oldConfig.*setting.field == value; }, kLooperWait, ask))
+    // The same edit as a pick on the settings tab; the next tick queues the
+    // write. Once it has left, the looper is asked for the setting's slice,
+    // and only a report taken after that shows whether the write landed.
+    LooperSession& session = runner.session();
+    session.edits().changeSetting(setting.field, value);
+    std::optional<std::uint64_t> written;
+    std::optional<std::int64_t> reportsBefore;
+    const std::uint8_t slice = sliceOf(setting);
+    auto ask = [&] {
+        if (!written) {
+            written = session.queuedSoFar();  // the first tick has queued the write
+        } else if (!reportsBefore && session.sent(*written)) {
+            reportsBefore = model.slicesTaken(slice);
+            session.edits().askForSettingsSlice(slice);
+        }
+    };
+    auto confirmed = [&] {
+        return reportsBefore && model.slicesTaken(slice) > *reportsBefore && model.oldConfig.*setting.field == value;
+    };
+    if (!runner.runUntil(confirmed, kLooperWait, ask)) {
+        if (!reportsBefore || model.slicesTaken(slice) == *reportsBefore)
+            return fail(std::string("settings: the looper did not report ") + setting.name + " after the write");
         return fail(std::string("settings: the looper still reports ") + setting.name + " " +
                     valueText(setting, model.oldConfig.*setting.field) + ", not " + valueText(setting, value));
+    }
     std::printf("settings: %s set to %s\n", setting.name, valueText(setting, value).c_str());
     return 0;
 }
@@ -143,6 +158,9 @@ int runSettings(const Args& args)
     }
 
     CliRunner runner(args.demo);
+    // First the looper, so that what a newly found looper is asked for
+    // (the button shown among it) comes before this command's own requests.
+    if (!runner.awaitLooper(kFindLooper)) return fail("settings: no looper answered on MIDI or on the network");
     if (!readSettings(runner)) return fail("settings: no settings report from the looper");
     if (setting) return setSetting(runner, *setting, *value);
     printSettings(runner.models().settings->currentConfig);

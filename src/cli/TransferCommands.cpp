@@ -37,22 +37,17 @@ int runTransfer(const Args& args, Direction direction)
     }
     models.progress->subscribe([&] { drawProgress(name, models.progress->completion()); });
     // A looper that stops answering ends the transfer by itself.
+    // A looper that stops answering ends the transfer by itself; a restore
+    // ends once its writes have gone out.
     const bool ended = runner.runUntil([&] { return models.outcome->ended() > endedBefore; }, std::chrono::minutes(30));
     endProgress();
     if (!ended) {
-        session.cancelTransfer();
-        std::printf("%s interrupted: nothing %s\n", save ? "Save" : "Restore", save ? "written" : "sent");
-        return 1;
+        // Ctrl-C: stopped here, saying what was done, which may be the whole job.
+        const Outcome stopped = session.cancelTransfer();
+        std::puts(stopped.text.c_str());
+        return stopped.success ? 0 : 1;
     }
     const Outcome outcome = models.outcome->last();
-    if (!save && outcome.success) {
-        // The mapping writes leave one per polling cycle after the transfer;
-        // leaving now would lose them.
-        if (!runner.runUntil([&] { return session.queuedForLooper() == 0; }, std::chrono::seconds(60))) {
-            std::printf("Restore interrupted: %zu button mapping writes were not sent\n", session.queuedForLooper());
-            return 1;
-        }
-    }
     std::puts(outcome.text.c_str());
     return outcome.success ? 0 : 1;
 }

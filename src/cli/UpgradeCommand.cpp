@@ -26,12 +26,14 @@ int runUpgrade(const Args& args)
         return 1;
     }
     models.progress->subscribe([&] { drawProgress("upgrade", models.progress->completion()); });
+    // A half-sent firmware can leave the pedal unusable: one Ctrl-C is not enough.
+    runner.holdFirstInterrupt("An upgrade is running; press Ctrl-C again to abandon it");
     // A vanished looper ends a network upgrade after five silent seconds; over
-    // MIDI the file goes out whether or not the looper listens.
+    // MIDI, after the last message, the looper has 30 s to answer again.
     const bool ended = runner.runUntil([&] { return models.outcome->ended() > endedBefore; }, std::chrono::hours(1));
     endProgress();
     if (!ended) {
-        std::puts("Upgrade interrupted");
+        std::puts("Upgrade abandoned: the looper may not have the whole firmware");
         return 1;
     }
     std::puts(models.outcome->last().text.c_str());

@@ -9,6 +9,8 @@ namespace qx {
 struct Outcome {
     bool success = false;
     std::string text;
+
+    bool operator==(const Outcome&) const = default;
 };
 
 // Called on the UI thread.

@@ -2,8 +2,10 @@
 // A locked first-in, first-out list of byte messages. The rest of the program
 // hands messages to whichever link is live through one of these.
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <mutex>
+#include <vector>
 
 #include "common/Bytes.h"
 
@@ -15,9 +17,17 @@ public:
     // The oldest message, or an empty one when nothing is waiting.
     Bytes dequeue();
     std::size_t count() const;
+    // Takes back those of the messages still waiting (each once); how many.
+    std::size_t withdraw(const std::vector<Bytes>& messages);
+    // How many messages were ever put on and taken off (sent or withdrawn): a
+    // message that was the n-th put on has left once n have been taken off.
+    std::uint64_t enqueuedTotal() const;
+    std::uint64_t dequeuedTotal() const;
 
 private:
     std::deque<Bytes> list_;
+    std::uint64_t enqueued_ = 0;
+    std::uint64_t dequeued_ = 0;
     mutable std::mutex lock_;
 };
 

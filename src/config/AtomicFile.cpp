@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <string>
 
 namespace qx {
 namespace {
@@ -26,13 +27,36 @@ bool writeAll(int fd, std::string_view contents)
     return true;
 }
 
-// A replaced file keeps its permissions; a new one gets the usual rw-r--r--
-// rather than the temporary file's owner-only mode.
+// The process's file mode mask, read without changing it (umask() would,
+// for a moment, for every thread); 022 where the system does not say.
+mode_t currentUmask()
+{
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.starts_with("Umask:")) return static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8));
+    return 022;
+}
+
+// A replaced file keeps its permissions; a new one gets what the user's
+// umask allows, rather than the temporary file's owner-only mode.
 mode_t modeFor(const std::filesystem::path& target)
 {
     struct stat existing {};
     if (::stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) return existing.st_mode & 07777;
-    return 0644;
+    return 0666 & ~currentUmask();
+}
+
+// Where a symbolic link (or a chain of them) leads: the file is replaced
+// there, and the link stays a link.
+std::filesystem::path followLinks(std::filesystem::path path)
+{
+    std::error_code error;
+    for (int hop = 0; hop < 40 && std::filesystem::is_symlink(path, error); ++hop) {
+        const std::filesystem::path to = std::filesystem::read_symlink(path, error);
+        if (error) break;
+        path = to.is_absolute() ? to : path.parent_path() / to;
+    }
+    return path;
 }
 
 // The rename itself must reach the disk too, or a crash can bring back the old
@@ -47,9 +71,10 @@ void syncFolder(const std::filesystem::path& folder)
 
 }  // namespace
 
-std::optional<std::string> writeFileAtomically(const std::filesystem::path& target, std::string_view contents)
+std::optional<std::string> writeFileAtomically(const std::filesystem::path& named, std::string_view contents)
 {
-    if (target.filename().empty()) return "\"" + target.string() + "\" names no file";
+    if (named.filename().empty()) return "\"" + named.string() + "\" names no file";
+    const std::filesystem::path target = followLinks(named);
     const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
     std::string temporary = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
     const int fd = ::mkstemp(temporary.data());

@@ -2,7 +2,8 @@
 // Replacing a file so that a reader (or a crash) sees either the old contents
 // or the new, never a mixture: the new contents go to a temporary file in the
 // same folder, are flushed to the disk, and the temporary file is renamed over
-// the target.
+// the target. A symbolic link is followed: its target is replaced and the
+// link stays a link.
 #include <filesystem>
 #include <optional>
 #include <string>

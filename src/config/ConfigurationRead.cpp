@@ -44,7 +44,9 @@ void ConfigurationRead::reset()
 void ConfigurationRead::begin()
 {
     reset();
-    for (Bytes reply = replies.dequeue(); !reply.empty(); reply = replies.dequeue()) takeEffects(reply, banks);
+    while (!replies.dequeue().empty()) {
+    }
+    sentSoFar_ = commands_.dequeuedTotal();
 }
 
 bool ConfigurationRead::takeReply(std::span<const std::uint8_t> message)
@@ -84,8 +86,12 @@ bool ConfigurationRead::runPass()
     return requested;
 }
 
-std::optional<double> ConfigurationRead::progressWhileWaiting() const
+std::optional<double> ConfigurationRead::progressWhileWaiting()
 {
+    if (const std::uint64_t sent = commands_.dequeuedTotal(); sent != sentSoFar_) {
+        sentSoFar_ = sent;
+        lastNews_ = timing_.now();
+    }
     const std::size_t waiting = commands_.count();
     if (waiting == 0) return std::nullopt;
     const double requests = static_cast<double>(kRequestsPerPass);

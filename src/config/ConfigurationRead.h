@@ -37,18 +37,20 @@ public:
 
     // Back to nothing read: eight zeros and not valid everywhere.
     void reset();
-    // The start of a transfer: reset(), then the replies waiting from before.
-    // An effects report is taken (it spares the effects request); a mapping
-    // report is dropped, since it answers an earlier transfer and may predate
-    // mapping writes sent since (a restore's, or the button tab's).
+    // The start of a transfer: reset(), and the replies waiting from before
+    // dropped. They answer an earlier request and may predate changes made
+    // since (a restore's writes, the tabs' edits, a pedal), so everything is
+    // asked for again.
     void begin();
     // Takes every waiting reply, then asks for what is missing. False when no
     // block was asked for: every button is read.
     bool runPass();
     // While requests wait on the command queue: the progress to show; nothing
-    // once the queue is empty.
-    std::optional<double> progressWhileWaiting() const;
-    // True once the silence limit passed without new reports.
+    // once the queue is empty. Messages leaving the queue are progress too:
+    // while commands queued ahead of the requests still go out, the looper is
+    // not silent.
+    std::optional<double> progressWhileWaiting();
+    // True once the silence limit passed without new reports or progress.
     bool looperSilent() const;
     const TransferTiming& timing() const { return timing_; }
 
@@ -63,6 +65,7 @@ private:
     QXCommandQueue& commands_;
     TransferTiming timing_;
     std::chrono::steady_clock::time_point lastNews_{};
+    std::uint64_t sentSoFar_ = 0;  // messages taken off the command queue at the last look
 };
 
 }  // namespace qx

@@ -55,16 +55,26 @@ std::optional<std::string> ConfigurationTransfer::start(Job job)
         return word + " refused: " + withArticle(gate_.holder()) + " is running";
     pacer_ = std::make_unique<Pacer>();
     ++transferNumber_;
+    saving_ = job.save;
+    writes_.clear();
+    ended_.reset();
     thread_ = std::thread([this, job = std::move(job)] { run(job); });
     return std::nullopt;
 }
 
-void ConfigurationTransfer::stop()
+Outcome ConfigurationTransfer::cancel()
 {
-    if (!running()) return;
+    if (!running()) return {false, "Nothing to cancel: no save or restore is running"};
     pacer_->requestStop();
     thread_.join();
     gate_.leave();
+    if (ended_) return *ended_;  // it ended before the UI thread took its end
+    if (saving_) return {false, "Save cancelled: nothing written"};
+    if (writes_.empty()) return {false, "Restore cancelled: nothing sent"};
+    const std::size_t sent = writesSent();
+    commands_.withdraw(writes_);
+    return {false, "Restore cancelled: " + std::to_string(sent) + " of " + std::to_string(writes_.size()) +
+                      " button mapping writes were sent"};
 }
 
 void ConfigurationTransfer::run(const Job& job)
@@ -73,6 +83,7 @@ void ConfigurationTransfer::run(const Job& job)
     // Stopped from the UI thread, which has already cleaned up.
     if (!end) return;
     end->transfer = transferNumber_;
+    ended_ = end->outcome;
     postToUi([this, end = *end] { endTransfer(end); });
 }
 
@@ -96,7 +107,40 @@ std::optional<ConfigurationTransfer::TransferEnd> ConfigurationTransfer::readAnd
     postProgress(ConfigurationRead::kReadShare);
     if (job.save) return TransferEnd{writeConfigurationFile(job.path, read_.buttons, read_.banks), 1.0};
     auto send = [this](std::int64_t code, const FunctionValues& values) { return sendButtonMapping(code, values); };
-    return TransferEnd{applyConfigurationFile(job.path, read_.buttons, send), 1.0};
+    return sendWrites(applyConfigurationFile(job.path, read_.buttons, send));
+}
+
+std::size_t ConfigurationTransfer::writesSent()
+{
+    const std::uint64_t sent = commands_.dequeuedTotal();
+    const std::uint64_t left = writesEnd_ > sent ? writesEnd_ - sent : 0;
+    return writes_.size() - std::min<std::size_t>(writes_.size(), static_cast<std::size_t>(left));
+}
+
+std::optional<ConfigurationTransfer::TransferEnd> ConfigurationTransfer::sendWrites(Outcome applied)
+{
+    // The writes leave one per polling cycle; the progress bar's last part
+    // follows them, and a looper that stops taking them is given up on.
+    writesEnd_ = commands_.enqueuedTotal();
+    std::uint64_t sentBefore = commands_.dequeuedTotal();
+    auto lastProgress = read_.timing().now();
+    while (!writes_.empty() && commands_.dequeuedTotal() < writesEnd_) {
+        if (commands_.dequeuedTotal() != sentBefore) {
+            sentBefore = commands_.dequeuedTotal();
+            lastProgress = read_.timing().now();
+        } else if (read_.timing().now() - lastProgress >= read_.timing().silenceLimit) {
+            const std::size_t sent = writesSent();
+            commands_.withdraw(writes_);
+            return TransferEnd{{false, "The looper stopped taking the restore: " + std::to_string(sent) + " of " +
+                                           std::to_string(writes_.size()) + " button mapping writes were sent"},
+                               ConfigurationRead::kReadShare};
+        }
+        const double share = 1.0 - ConfigurationRead::kReadShare;
+        postProgress(ConfigurationRead::kReadShare +
+                     share * static_cast<double>(writesSent()) / static_cast<double>(writes_.size()));
+        if (!pacer_->pause(read_.timing().wait)) return std::nullopt;
+    }
+    return TransferEnd{std::move(applied), 1.0};
 }
 
 void ConfigurationTransfer::endTransfer(const TransferEnd& end)
@@ -132,7 +176,8 @@ bool ConfigurationTransfer::sendButtonMapping(std::int64_t code, const FunctionV
     msg::Bank first{};
     if (values.size() < first.size()) return false;
     std::copy_n(values.begin(), first.size(), first.begin());
-    commands_.enqueue(msg::buttonMappingWrite(code, first));
+    writes_.push_back(msg::buttonMappingWrite(code, first));
+    commands_.enqueue(writes_.back());
     // The tab takes it only if it shows this very button and values holds
     // exactly eight numbers, as for a one-button report.
     postToUi([this, code, values] {

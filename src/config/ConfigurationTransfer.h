@@ -50,9 +50,12 @@ public:
     std::optional<std::string> restore(std::filesystem::path path);
     // UI thread: true from a start until the UI thread took the transfer's end.
     bool running() const { return thread_.joinable(); }
-    // UI thread: ends a running transfer at once, writing and applying nothing,
-    // and waits for its thread. No outcome is reported.
-    void stop();
+    // UI thread: ends a running transfer at once and waits for its thread.
+    // A save writes nothing; a restore's writes that have not gone out are
+    // taken back. Says what was done: a failure, or how it ended if it had
+    // just ended; no outcome is reported.
+    Outcome cancel();
+    void stop() { cancel(); }
 
     // A configuration reply from the decoder (any thread).
     void takeReply(Bytes message) { read_.replies.enqueue(std::move(message)); }
@@ -72,6 +75,9 @@ private:
     // Thread entry: runs the transfer and hands its end to the UI thread.
     void run(const Job& job);
     std::optional<TransferEnd> readAndFinish(const Job& job);
+    // A restore is done when its writes have gone out; false when stopped.
+    std::optional<TransferEnd> sendWrites(Outcome applied);
+    std::size_t writesSent();
     void endTransfer(const TransferEnd& end);
     void postProgress(double fraction);
     // Posts a UI-thread task that is dropped if this object is gone by then.
@@ -90,6 +96,10 @@ private:
     // the transfer thread starts.
     std::uint64_t transferNumber_ = 0;
     std::thread thread_;  // UI thread only
+    bool saving_ = true;       // UI thread: what the running transfer does
+    std::vector<Bytes> writes_;  // a restore's writes; transfer thread, or after it is joined
+    std::uint64_t writesEnd_ = 0;  // the command queue's count once they are all queued
+    std::optional<Outcome> ended_;  // transfer thread, or after it is joined
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 

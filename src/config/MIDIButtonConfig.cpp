@@ -13,6 +13,13 @@ void MIDIButtonConfig::selectButton(std::int64_t type, std::int64_t number)
     commands_.enqueue(msg::buttonMappingRequest(currentBtn, 1));
 }
 
+void MIDIButtonConfig::askAgain()
+{
+    if (currentBtn < 0) return;
+    oldvalues.clear();
+    commands_.enqueue(msg::buttonMappingRequest(currentBtn, 1));
+}
+
 void MIDIButtonConfig::sendIfChanged()
 {
     if (!slotsDiffer(effects, oldvalues)) return;

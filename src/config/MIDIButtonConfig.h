@@ -22,6 +22,8 @@ public:
     // Makes type + number the button shown and asks the looper for its mapping.
     // Edits made before that button's report arrives are not written to it.
     void selectButton(std::int64_t type, std::int64_t number);
+    // Asks again for the button shown, if any, as selectButton does.
+    void askAgain();
     // Writes the shown mapping back when a slot differs from the looper's.
     void sendIfChanged();
     // Takes a one-button report: only for the button shown, only 8 values.

@@ -1,5 +1,7 @@
 #pragma once
 // One QX2 effect bank: eight slots and the values the looper last reported.
+// While the user's picks differ from the looper's values, a report updates
+// only the looper's values: the picks stay on screen until confirmed.
 #include "config/QXEffect.h"
 
 namespace qx {
@@ -12,7 +14,9 @@ public:
     // Takes exactly eight values as the looper's; anything else is ignored.
     void applyValues(const FunctionValues& values)
     {
-        if (setSlots(effects, values)) oldvalues = values;
+        if (values.size() != effects.size()) return;
+        if (!hasChanges()) setSlots(effects, values);
+        oldvalues = values;
     }
     bool hasChanges() const { return slotsDiffer(effects, oldvalues); }
 };

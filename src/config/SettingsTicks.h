@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "config/MIDIButtonConfig.h"
 #include "config/MiscConfig.h"
@@ -38,18 +39,28 @@ private:
     std::int64_t oldMBN = 0;
 };
 
-// "QX2 Buttons": raises the effects write request while a bank differs from
-// what the looper last reported.
+// "QX2 Buttons": while a bank differs from what the looper last reported,
+// writes both banks, then on the next tick asks for them; the report that
+// matches ends it. Three writes in a row unconfirmed: it stops and tells the
+// user, and waits for the next pick.
 class QX2EffectsTick {
 public:
-    using WriteRequest = std::function<void()>;
-    QX2EffectsTick(std::shared_ptr<QX2Effects> bank1, std::shared_ptr<QX2Effects> bank2, WriteRequest request)
-        : bank1_(std::move(bank1)), bank2_(std::move(bank2)), request_(std::move(request)) {}
+    static constexpr int kWritesBeforeGivingUp = 3;
+    struct Requests {
+        std::function<void()> write, read;
+        std::function<void()> unconfirmed;  // told once when it gives up
+    };
+    QX2EffectsTick(std::shared_ptr<QX2Effects> bank1, std::shared_ptr<QX2Effects> bank2, Requests requests)
+        : bank1_(std::move(bank1)), bank2_(std::move(bank2)), requests_(std::move(requests)) {}
     void tick();
 
 private:
     std::shared_ptr<QX2Effects> bank1_, bank2_;
-    WriteRequest request_;
+    Requests requests_;
+    int writes_ = 0;
+    bool readOwed_ = false;
+    // The picks it gave up on; a new pick starts over.
+    std::optional<std::array<std::int64_t, 16>> givenUp_;
 };
 
 }  // namespace qx

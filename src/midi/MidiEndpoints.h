@@ -20,8 +20,9 @@ public:
     virtual void setReceiver(Receiver receiver) = 0;
     virtual std::vector<std::string> destinationNames() const = 0;
     virtual std::vector<std::string> sourceNames() const = 0;
-    // Sends the message to each destination, in the order they were found.
-    virtual void sendToEach(std::span<const std::uint8_t> message) = 0;
+    // Sends the message to each destination, in the order they were found;
+    // false when there is none, or a send failed (a port that went away).
+    virtual bool sendToEach(std::span<const std::uint8_t> message) = 0;
 };
 
 }  // namespace qx

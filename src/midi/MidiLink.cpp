@@ -43,11 +43,11 @@ void MidiLink::workerLoop()
     }
 }
 
-void MidiLink::sendMessage(std::span<const std::uint8_t> message)
+bool MidiLink::sendMessage(std::span<const std::uint8_t> message)
 {
     // A message must fit one packet; none of the looper's messages is longer.
-    if (message.empty() || message.size() > sysex::kMaxMessage) return;
-    if (endpoints_) endpoints_->sendToEach(message);
+    if (message.empty() || message.size() > sysex::kMaxMessage) return false;
+    return endpoints_ && endpoints_->sendToEach(message);
 }
 
 std::optional<std::string> MidiLink::startUpgrade(Bytes contents)
@@ -61,14 +61,37 @@ void MidiLink::sendUpgradeMessage()
 {
     const std::int64_t length = upgrade_.length();
     const MidiUpgrade::Step step = upgrade_.next();
-    if (!step.message.empty()) {
-        sendMessage(step.message);
-        host_.reports.showProgress(step.progress);
+    if (!step.message.empty() && !sendMessage(step.message)) {
+        upgrade_.release();
+        host_.reports.upgradeEnded({false, "Upgrade stopped: the looper's MIDI port went away at message " +
+                                               std::to_string(step.number) + " of " +
+                                               std::to_string(upgrade_.messageCount())});
+        return;
     }
+    if (!step.message.empty()) host_.reports.showProgress(step.progress);
+    // Nothing acknowledges a message: the looper answering again says it took them.
     if (step.finished)
-        host_.reports.upgradeEnded({true, "Upgrade finished: " + std::to_string(length) + " bytes sent over MIDI"});
+        upgrade_.awaitAnswer(length, host_.arbiter.answers(Transport::midi), MidiUpgrade::Clock::now());
     else if (step.abandoned)
         host_.reports.upgradeEnded({false, "Upgrade stopped: the file is not a sequence of SysEx messages"});
+}
+
+void MidiLink::checkUpgradeAnswer()
+{
+    const auto outcome = upgrade_.answerOutcome(host_.arbiter.answers(Transport::midi), MidiUpgrade::Clock::now());
+    if (outcome) host_.reports.upgradeEnded(*outcome);
+}
+
+void MidiLink::dropUnsentUpgrade()
+{
+    if (!upgrade_.inProgress()) return;
+    upgrade_.release();
+    const std::int64_t sent = upgrade_.messagesSent();
+    host_.reports.upgradeEnded(
+        {false, "Upgrade stopped: the looper stopped answering on MIDI " +
+                    (sent == 0 ? std::string("before it began; nothing was sent")
+                               : "after message " + std::to_string(sent) + " of " +
+                                     std::to_string(upgrade_.messageCount()))});
 }
 
 }  // namespace qx

@@ -37,10 +37,16 @@ public:
     LinkHost& host() { return host_; }
     // The read procedure: every byte from any MIDI source.
     void midiReadProc(std::span<const std::uint8_t> bytes) { reassembler_.feed(bytes); }
-    // Worker thread: one message to every destination; the next upgrade message.
-    void sendMessage(std::span<const std::uint8_t> message);
+    // Worker thread: one message to every destination; false when it could
+    // not go out (no destination, or a port went away).
+    bool sendMessage(std::span<const std::uint8_t> message);
+    // Worker thread: the next upgrade message; after the last one, whether
+    // the looper has answered again yet; and, when MIDI polling ends before
+    // an upgrade began, its end.
     bool upgradeInProgress() const { return upgrade_.inProgress(); }
     void sendUpgradeMessage();
+    void checkUpgradeAnswer();
+    void dropUnsentUpgrade();
 
     // The ports found at start-up.
     const std::vector<std::string>& destinations() const { return destinationNames_; }

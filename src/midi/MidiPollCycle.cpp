@@ -18,6 +18,8 @@ std::int64_t MidiPollCycle::unanswered() const { return link_.host().arbiter.una
 Seconds MidiPollCycle::step()
 {
     LinkArbiter& arbiter = link_.host().arbiter;
+    // An upgrade that went out waits for the looper, whichever link now holds it.
+    link_.checkUpgradeAnswer();
     for (;;) {
         switch (phase_) {
         case Phase::enterSearch:
@@ -33,6 +35,8 @@ Seconds MidiPollCycle::step()
             }
             if (!arbiter.holds(Transport::midi)) return Seconds(kIdlePause);
             if (unanswered() >= kSearchGiveUp) {
+                // Whenever MIDI gains the link again, its first answer asks for the configuration.
+                arbiter.expectFirstContact();
                 // Told before the hand-over, so the network side's word comes after it.
                 announce(LinkState::Phase::searchingNetwork);
                 arbiter.handTo(Transport::network);
@@ -68,6 +72,8 @@ Seconds MidiPollCycle::step()
             break;
 
         case Phase::leavePolling:
+            // A file loaded as polling ended must not wait for whichever looper answers next.
+            link_.dropUnsentUpgrade();
             arbiter.expectFirstContact();
             consoleLine({console::kPollingIp});
             announce(LinkState::Phase::searchingNetwork);

@@ -1,5 +1,8 @@
 #include "midi/MidiUpgrade.h"
 
+#include <algorithm>
+#include <cstdio>
+
 #include "protocol/SysExCodec.h"
 
 namespace qx {
@@ -8,6 +11,10 @@ void MidiUpgrade::load(Bytes contents)
 {
     upgradeBuf_ = std::move(contents);
     upgradeIndex_ = 0;
+    // A checked file holds data bytes below 0x80 only inside its messages.
+    messageCount_ = std::ranges::count(upgradeBuf_, sysex::kStart);
+    messagesSent_ = 0;
+    waiting_.reset();
     upgradeLength_.store(static_cast<std::int64_t>(upgradeBuf_.size()), std::memory_order_release);
 }
 
@@ -41,8 +48,30 @@ MidiUpgrade::Step MidiUpgrade::next()
         step.message.push_back(b);
         if (b == sysex::kEnd) break;
     }
+    step.number = ++messagesSent_;
     step.progress = static_cast<double>(upgradeIndex_) / static_cast<double>(length);
     return step;
+}
+
+void MidiUpgrade::awaitAnswer(std::int64_t bytes, std::uint64_t answersSoFar, Clock::time_point now)
+{
+    waiting_ = Waiting{.bytes = bytes, .answers = answersSoFar, .since = now};
+}
+
+std::optional<Outcome> MidiUpgrade::answerOutcome(std::uint64_t answers, Clock::time_point now)
+{
+    if (!waiting_) return std::nullopt;
+    const std::string sent = "Upgrade sent over MIDI (" + std::to_string(waiting_->bytes) + " bytes)";
+    const std::chrono::duration<double> waited = now - waiting_->since;
+    if (answers > waiting_->answers) {
+        waiting_.reset();
+        char seconds[32];
+        std::snprintf(seconds, sizeof seconds, "%.1f", waited.count());
+        return Outcome{true, sent + "; the looper answered again after " + seconds + " s"};
+    }
+    if (waited < kAnswerWait) return std::nullopt;
+    waiting_.reset();
+    return Outcome{false, sent + ", but the looper has not answered since: check it before you unplug it"};
 }
 
 }  // namespace qx

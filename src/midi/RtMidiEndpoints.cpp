@@ -99,15 +99,17 @@ public:
     std::vector<std::string> destinationNames() const override { return destinationNames_; }
     std::vector<std::string> sourceNames() const override { return sourceNames_; }
 
-    void sendToEach(std::span<const std::uint8_t> message) override
+    bool sendToEach(std::span<const std::uint8_t> message) override
     {
+        bool sent = !outputs_.empty();
         for (auto& out : outputs_) {
             try {
                 out->sendMessage(message.data(), message.size());
             } catch (const RtMidiError&) {
-                // A vanished port loses the message; the silence counter notices.
+                sent = false;  // a vanished port loses the message
             }
         }
+        return sent;
     }
 
 private:
@@ -133,7 +135,7 @@ public:
     void setReceiver(Receiver) override {}
     std::vector<std::string> destinationNames() const override { return {}; }
     std::vector<std::string> sourceNames() const override { return {}; }
-    void sendToEach(std::span<const std::uint8_t>) override {}
+    bool sendToEach(std::span<const std::uint8_t>) override { return false; }
 };
 
 }  // namespace

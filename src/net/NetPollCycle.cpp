@@ -5,10 +5,11 @@
 
 namespace qx {
 
-void NetPollCycle::queueSettingsRequests()
+void NetPollCycle::queueConfigurationRequests()
 {
     host_.commands.enqueue(msg::settingsSliceRequest(msg::kSlice0));
     host_.commands.enqueue(msg::settingsSliceRequest(msg::kSlice72));
+    host_.commands.enqueue(msg::effectsRequest());
 }
 
 Seconds NetPollCycle::step()
@@ -20,6 +21,20 @@ Seconds NetPollCycle::step()
     }
     // An upgrade owns the looper's attention: nothing is sent or counted.
     if (paused_.load()) return Seconds(kPausedPause);
+    // The QX2 banks go ahead of the queue, as over MIDI: the request, then the write.
+    const auto taken = host_.effects.take();
+    pendingRead_ = pendingRead_ || taken.read;
+    pendingWrite_ = pendingWrite_ || taken.write;
+    if (pendingRead_) {
+        pendingRead_ = false;
+        send_(msg::effectsRequest());
+        return Seconds(kAfterCommand);
+    }
+    if (pendingWrite_) {
+        pendingWrite_ = false;
+        send_(host_.effects.writeMessage());
+        return Seconds(kAfterCommand);
+    }
     const Bytes command = host_.commands.dequeue();
     if (!command.empty()) {
         send_(command);

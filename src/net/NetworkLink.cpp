@@ -115,7 +115,7 @@ void NetworkLink::pollingLoop(const std::shared_ptr<UdpSocket>& socket, const so
 {
     NetPollCycle cycle(host_, pollingPaused_,
                        [&](std::span<const std::uint8_t> bytes) { socket->sendTo(bytes, looper); });
-    cycle.queueSettingsRequests();
+    cycle.queueConfigurationRequests();
     receiveCancelled_.store(false);
     receiveThread_ = std::thread([this, socket, looper] { receiveThread(socket, looper); });
     host_.arbiter.setUnanswered(Transport::network, 0);
@@ -142,7 +142,12 @@ void NetworkLink::receiveThread(std::shared_ptr<UdpSocket> socket, sockaddr_in l
         if (got.kind != UdpSocket::Received::Kind::datagram) continue;
         // Only the looper found by discovery is listened to.
         if (!sameHostAndPort(got.sender, looper)) continue;
-        host_.reports.received(Transport::network, decodeDatagram(std::span(buffer).first(got.size)));
+        LooperReport report = decodeDatagram(std::span(buffer).first(got.size));
+        // The identity text keeps the device line's network form.
+        if (const auto* info = std::get_if<InformationReport>(&report))
+            host_.reports.showDeviceLine(info->text + " - " + addressText(looper));
+        else
+            host_.reports.received(Transport::network, std::move(report));
     }
 }
 

@@ -10,7 +10,12 @@ EditCycle::EditCycle(SessionModels& models, QXCommandQueue& commands, EffectsReq
       effects_(effects),
       button_(models.button),
       settings_(models.settings),
-      banks_(models.effects1, models.effects2, [&effects] { effects.requestWrite(); })
+      banks_(models.effects1, models.effects2,
+             {.write = [&effects] { effects.requestWrite(); },
+              .read = [&effects] { effects.requestRead(); },
+              .unconfirmed = [outcome = models.outcome] {
+                  outcome->set({false, "The looper did not confirm the QX2 banks"});
+              }})
 {
 }
 
@@ -62,7 +67,7 @@ void EditCycle::askForSettings()
 void EditCycle::askForSettingsSlice(std::uint8_t slice) { commands_.enqueue(msg::settingsSliceRequest(slice)); }
 
 // Forgets the looper's values for it until the new report comes.
-void EditCycle::askForButton() { models_.button->selectButton(button_.midiButtonType, button_.midiButtonNum); }
+void EditCycle::askForButton() { models_.button->askAgain(); }
 
 void EditCycle::askForEffects() { effects_.requestRead(); }
 

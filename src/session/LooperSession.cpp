@@ -29,7 +29,11 @@ LooperSession::LooperSession(MainQueue& mainQueue, const LinkFactory& makeLinks,
                  .outcome = [model = models_.outcome](const Outcome& outcome) { model->set(outcome); }},
                 std::move(timing)),
       router_(mainQueue, models_, linkHost(), [this](Bytes reply) { transfer_.takeReply(std::move(reply)); },
-              [this] { gate_.leave(); }),
+              [this](const Outcome& upgrade) {
+                  gate_.leave();
+                  // The device line shows the version the looper now runs.
+                  if (upgrade.success) commands_.enqueue(msg::informationRequest());
+              }),
       edits_(models_, commands_, effects_),
       links_(makeLinks(linkHost()))
 {
@@ -62,7 +66,7 @@ Outcome LooperSession::upgrade(const std::string& path)
         // Messages go out only while the looper is being polled; loaded before
         // that, the file would wait, holding the progress bar, for a looper
         // that may never answer.
-        if (arbiter_.state().phase != LinkState::Phase::pollingMidi)
+        if (arbiter_.state().phase != LinkState::Phase::pollingMidi || arbiter_.unanswered(Transport::midi) > 1)
             return {false, "Upgrade refused: no looper is answering on MIDI"};
         if (auto fault = checkSysExUpgrade(contents))
             return {false, "Upgrade refused: " + path + " is not a SysEx upgrade file (" + *fault + ")"};
@@ -91,11 +95,6 @@ Outcome LooperSession::restore(const std::string& path)
     return {true, "Restoring the device configuration from " + path};
 }
 
-Outcome LooperSession::cancelTransfer()
-{
-    if (!transfer_.running()) return {false, "Nothing to cancel: no save or restore is running"};
-    transfer_.stop();
-    return {true, "The save or restore was cancelled"};
-}
+Outcome LooperSession::cancelTransfer() { return transfer_.cancel(); }
 
 }  // namespace qx

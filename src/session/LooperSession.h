@@ -48,11 +48,18 @@ public:
     Outcome upgrade(const std::string& path);
     Outcome save(const std::string& path);
     Outcome restore(const std::string& path);
-    // Ends a running save or restore at once; nothing is written or applied.
+    // Ends a running save or restore at once: a save writes nothing, a
+    // restore's writes that have not gone out are taken back.
     Outcome cancelTransfer();
+    // "upgrade", "save" or "restore" while one runs (a restore until its
+    // writes have gone out), else empty.
+    std::string running() const { return gate_.holder(); }
     // Messages still waiting to go to the looper (a restore's writes leave
     // one per polling cycle after it ended).
     std::size_t queuedForLooper() const { return commands_.count(); }
+    // A mark after every message queued so far; sent(mark) once they have all left.
+    std::uint64_t queuedSoFar() const { return commands_.enqueuedTotal(); }
+    bool sent(std::uint64_t mark) const { return commands_.dequeuedTotal() >= mark; }
 
     // What the links share, for tests and tools that stand in for a link.
     LinkHost linkHost() { return {commands_, arbiter_, effects_, router_}; }

@@ -7,7 +7,7 @@
 namespace qx {
 
 ReportRouter::ReportRouter(MainQueue& mainQueue, SessionModels& models, LinkHost host, ReplyTaker transferReply,
-                           std::function<void()> upgradeEnded)
+                           std::function<void(const Outcome&)> upgradeEnded)
     : mainQueue_(mainQueue), models_(models), host_(host), transferReply_(std::move(transferReply)),
       upgradeEndedHook_(std::move(upgradeEnded))
 {
@@ -45,16 +45,20 @@ void ReportRouter::takeTracks(const TrackReport& report)
 {
     if (report.form == TrackReport::Form::compact) {
         // The network's answer to its status query.
-        host_.arbiter.setUnanswered(Transport::network, 0);
+        host_.arbiter.answered(Transport::network);
     } else {
         // The answer to MIDI's status request, whichever way it came. Four or
         // more unanswered requests: the looper is back after a silence and may
         // have changed while away, so its configuration is asked for again.
         // The first answer on a newly gained link asks too, or a looper that
         // answers at once would never show its identity, settings or banks.
-        const bool firstAnswer = host_.arbiter.takeFirstContact();
-        if (host_.arbiter.unanswered(Transport::midi) >= 4 || firstAnswer) requestConfiguration();
-        host_.arbiter.setUnanswered(Transport::midi, 0);
+        // A late answer while the network holds the link asks nothing and
+        // leaves the first contact to MIDI's next turn.
+        if (host_.arbiter.holds(Transport::midi)) {
+            const bool firstAnswer = host_.arbiter.takeFirstContact();
+            if (host_.arbiter.unanswered(Transport::midi) >= 4 || firstAnswer) requestConfiguration();
+        }
+        host_.arbiter.answered(Transport::midi);
     }
     mainQueue_.post([model = models_.tracks, tracks = report.tracks] { model->updateFromStatus(tracks); });
 }
@@ -65,6 +69,9 @@ void ReportRouter::requestConfiguration()
     host_.commands.enqueue(msg::informationRequest());
     host_.commands.enqueue(msg::settingsSliceRequest(msg::kSlice0));
     host_.commands.enqueue(msg::settingsSliceRequest(msg::kSlice72));
+    // A mapping written while the looper was falling silent may be lost: the
+    // button shown is asked for again, after the rest.
+    mainQueue_.post([model = models_.button] { model->askAgain(); });
     consoleLine({console::kRequestingConfiguration});
 }
 
@@ -80,7 +87,7 @@ void ReportRouter::showProgress(double fraction)
 
 void ReportRouter::upgradeEnded(Outcome outcome)
 {
-    if (upgradeEndedHook_) upgradeEndedHook_();
+    if (upgradeEndedHook_) upgradeEndedHook_(outcome);
     mainQueue_.post([model = models_.outcome, outcome = std::move(outcome)] { model->set(outcome); });
 }
 

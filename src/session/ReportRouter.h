@@ -17,7 +17,7 @@ public:
     // transferReply takes the configuration replies a transfer reads;
     // upgradeEnded is told (on the link's thread) before the outcome is shown.
     ReportRouter(MainQueue& mainQueue, SessionModels& models, LinkHost host, ReplyTaker transferReply,
-                 std::function<void()> upgradeEnded);
+                 std::function<void(const Outcome&)> upgradeEnded);
 
     void received(Transport from, LooperReport report) override;
     void showDeviceLine(std::string text) override;
@@ -32,7 +32,7 @@ private:
     SessionModels models_;  // shared with the session; copies of its pointers
     LinkHost host_;
     ReplyTaker transferReply_;
-    std::function<void()> upgradeEndedHook_;
+    std::function<void(const Outcome&)> upgradeEndedHook_;
 };
 
 }  // namespace qx

@@ -32,6 +32,14 @@ public:
     {
         return counter(transport).fetch_add(count) + count;
     }
+    // The looper answered a status request: the count starts again, and the
+    // answers on that transport are counted (an upgrade waits for one).
+    void answered(Transport transport)
+    {
+        setUnanswered(transport, 0);
+        answers_[transport == Transport::midi ? 0 : 1].fetch_add(1);
+    }
+    std::uint64_t answers(Transport transport) const { return answers_[transport == Transport::midi ? 0 : 1].load(); }
 
     // True until the first status report after MIDI found an answering
     // looper: that report asks for the looper's configuration.
@@ -48,6 +56,7 @@ private:
 
     std::atomic<Transport> holder_{Transport::midi};
     std::array<std::atomic<std::int64_t>, 2> unanswered_{1, 0};
+    std::array<std::atomic<std::uint64_t>, 2> answers_{0, 0};
     std::atomic<bool> firstContact_{true};
     mutable std::mutex stateLock_;  // guards state_ alone
     LinkState state_;

@@ -99,6 +99,11 @@ public:
         if (reader_.joinable()) reader_.join();  // every line is in by the end of its output
         return status_;
     }
+    // Ctrl-C, as a user at its terminal would press it.
+    void interrupt()
+    {
+        if (pid_ > 0) ::kill(pid_, SIGINT);
+    }
     // A pulled cable: SIGKILL, nothing closed first.
     void kill()
     {

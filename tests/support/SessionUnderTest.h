@@ -29,10 +29,11 @@ public:
     }
     std::vector<std::string> destinationNames() const override { return destinations_; }
     std::vector<std::string> sourceNames() const override { return {"looper"}; }
-    void sendToEach(std::span<const std::uint8_t> message) override
+    bool sendToEach(std::span<const std::uint8_t> message) override
     {
         std::lock_guard guard(lock_);
         for (const auto& name : destinations_) sent_.emplace_back(name, Bytes(message.begin(), message.end()));
+        return !destinations_.empty();
     }
 
     void deliver(const Bytes& bytes)

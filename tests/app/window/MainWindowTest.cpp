@@ -12,7 +12,9 @@
 // before any Qt header: they use `slots` as a name, which Qt defines as a macro.
 #include "sim/LooperReplies.h"
 
+#include <csignal>
 #include <deque>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <numeric>
@@ -29,8 +31,9 @@
 #include "app/OptionPicker.h"
 #include "app/PanelStatusBar.h"
 #include "app/QX2EffectsView.h"
-#include "app/QtFileDialogs.h"
+#include "app/QtDialogs.h"
 #include "app/QtMainQueue.h"
+#include "app/TerminationSignals.h"
 #include "app/TrackGrid.h"
 #include "config/FunctionTables.h"
 #include "support/Hex.h"
@@ -43,17 +46,26 @@ using test::hex;
 
 namespace {
 
-// The user at the file dialogs: each answers with the next queued path (none
-// queued: the user cancels), and every dialog asked is written down in order.
-class ScriptedDialogs final : public app::FileDialogs {
+// The user at the dialogs: each file dialog answers with the next queued path
+// (none queued: the user cancels), each question with the next queued answer
+// (none queued: yes), and every dialog asked is written down in order.
+class ScriptedDialogs final : public app::Dialogs {
 public:
     std::optional<std::string> chooseFileToOpen(const std::string&) override { return answer("open dialog"); }
     std::optional<std::string> chooseFileToSave(const std::string&, const std::string& name) override
     {
         return answer("save dialog " + name);
     }
+    bool confirm(const std::string&, const std::string& question) override
+    {
+        asked.push_back("confirm " + question);
+        const bool yes = confirms.empty() || confirms.front();
+        if (!confirms.empty()) confirms.pop_front();
+        return yes;
+    }
 
     std::deque<std::string> answers;
+    std::deque<bool> confirms;
     std::vector<std::string> asked;
 
 private:
@@ -179,14 +191,18 @@ private slots:
                          qPrintable(action->text()));
     }
 
-    void quitAndClosingEndTheProgram()
+    // Quit, closing, and SIGTERM (which closes the window) while nothing runs.
+    void quitClosingAndSigtermEndTheProgram()
     {
-        for (bool byQuitAction : {true, false}) {
+        for (int by = 0; by < 3; ++by) {
             PanelUnderTest panel;
             panel.window->show();
             QVERIFY(QTest::qWaitForWindowExposed(panel.window.get()));
-            QTimer::singleShot(0, panel.window.get(), [&panel, byQuitAction] {
-                if (byQuitAction) panel.window->quitAction()->trigger(); else panel.window->close();
+            const app::TerminationSignals termination([&panel] { panel.window->close(); });
+            QTimer::singleShot(0, panel.window.get(), [&panel, by] {
+                if (by == 0) panel.window->quitAction()->trigger();
+                else if (by == 1) panel.window->close();
+                else ::raise(SIGTERM);
             });
             // The loop must end by itself; the guard, gone with the window,
             // only keeps a failure from hanging.
@@ -240,15 +256,28 @@ private slots:
         const QString firmware = dir.filePath("fw.syx");
         std::ofstream(firmware.toStdString(), std::ios::binary) << "\xF0\x01\x02\xF7\xF0\x03\xF7";
 
-        // An upgrade sent to its end; its refusals are the session's (UpgradeCommandTest).
-        panel.dialogs.answers = {firmware.toStdString()};
+        // An upgrade asked about, then sent to its end and answered; its
+        // refusals are the session's (UpgradeCommandTest).
+        panel.receive(sim::reply::informationText("QX2 1.0"));
+        panel.dialogs.answers = {firmware.toStdString(), firmware.toStdString()};
+        panel.dialogs.confirms = {false, true};
         panel.looperAnswersOnMidi();
         view.upgradeButton()->click();
+        QVERIFY(!midi.upgradeInProgress() && outcome(bar).isEmpty());  // the user said no
+        view.upgradeButton()->click();
+        QCOMPARE(panel.dialogs.asked.back(), "confirm Send " + firmware.toStdString() + " (7 bytes) to QX2 1.0 over "
+                                             "MIDI? Do not unplug the looper until it has finished.");
         QCOMPARE(outcome(bar), "Upgrade started: " + firmware);
         for (int step = 0; step < 10 && midi.upgradeInProgress(); ++step) midi.sendUpgradeMessage();
+        panel.receive(test::padded("F0 00 02 33 02 04 01", 64));
+        midi.checkUpgradeAnswer();
         panel.ui.drain();
         QCOMPARE(panel.midi->messages(), (std::vector<Bytes>{hex("F0 01 02 F7"), hex("F0 03 F7")}));
-        QVERIFY2(outcome(bar).startsWith("Upgrade finished"), qPrintable(outcome(bar)));
+        QVERIFY2(outcome(bar).startsWith("Upgrade sent over MIDI (7 bytes); the looper answered again"),
+                 qPrintable(outcome(bar)));
+        panel.window->statusBar()->showMessage("a tip");
+        panel.window->statusBar()->clearMessage();
+        QVERIFY2(outcome(bar).startsWith("Upgrade sent"), "the outcome stays until the next one");
         const QProgressBar* progress = view.progressBar();
         QVERIFY(!progress->isTextVisible() && progress->value() == progress->maximum());
 
@@ -261,7 +290,7 @@ private slots:
                      (std::vector<std::string>{"open dialog", "save dialog looper.cfg", "open dialog"}));
         }
         QVERIFY(!midi.upgradeInProgress() && !panel.session.cancelTransfer().success &&
-                outcome(bar).startsWith("Upgrade finished"));
+                outcome(bar).startsWith("Upgrade sent"));
 
         // A save starts on the chosen file; a restore is refused while it runs, then for a missing file.
         const QString saved = dir.filePath("backup.json"), missing = dir.filePath("none.cfg");
@@ -270,7 +299,15 @@ private slots:
         QCOMPARE(outcome(bar), "Saving the device configuration to " + saved);
         view.restoreButton()->click();
         QCOMPARE(outcome(bar), QString("failed: Restore refused: a save or restore is already running"));
-        QVERIFY(panel.session.cancelTransfer().success);
+        // Quitting asks first while it runs; Cancel beside the progress bar stops it.
+        panel.dialogs.confirms = {false};
+        panel.window->show();
+        QVERIFY(!panel.window->close() && panel.window->isVisible());
+        QVERIFY(panel.dialogs.asked.back().starts_with("confirm A save is running"));
+        QVERIFY(view.cancelButton()->isEnabled());
+        view.cancelButton()->click();
+        QCOMPARE(outcome(bar), QString("failed: Save cancelled: nothing written"));
+        QVERIFY(!view.cancelButton()->isEnabled() && !std::filesystem::exists(saved.toStdString()));
         view.restoreButton()->click();
         QVERIFY2(outcome(bar).startsWith("failed: Restore refused") && outcome(bar).contains(missing),
                  qPrintable(outcome(bar)));
@@ -304,7 +341,7 @@ private slots:
 
     void qtDialogsProposeLooperCfgAndTakeAnyFile()
     {
-        app::QtFileDialogs dialogs;
+        app::QtDialogs dialogs;
         answerNextDialog([](QFileDialog* dialog) {
             dialog->reject();
             QCOMPARE(dialog->fileMode(), QFileDialog::ExistingFile);  // one file that exists

@@ -73,9 +73,10 @@ TEST_F(Netns, FindsTheLooperOnTheRunningInterfaceAndPollsItInOrderWhileTheWindow
     int argc = 1;
     char name[] = "net_netns_tests", *argv[] = {name, nullptr};
     QApplication application(argc, argv);
-    struct : app::FileDialogs {
+    struct : app::Dialogs {
         std::optional<std::string> chooseFileToOpen(const std::string&) override { return {}; }
         std::optional<std::string> chooseFileToSave(const std::string&, const std::string&) override { return {}; }
+        bool confirm(const std::string&, const std::string&) override { return false; }
     } noDialogs;
     app::MainWindow window(session, noDialogs);
     link.start();
@@ -84,10 +85,11 @@ TEST_F(Netns, FindsTheLooperOnTheRunningInterfaceAndPollsItInOrderWhileTheWindow
     EXPECT_EQ(window.panelStatusBar()->linkState(), "Connected over the network to QXnetns at 10.77.0.2");
     EXPECT_EQ(window.contentView()->deviceLine()->text(), "QXnetns - 10.77.0.2:5667");
     const auto journal = sim.journal();
-    ASSERT_GE(journal.size(), 9u);
-    EXPECT_EQ(std::vector(journal.begin(), journal.begin() + 3),
-              (std::vector<std::string>{kIdQuery, "rx udp F0 00 02 33 14 00 F7", "rx udp F0 00 02 33 14 48 F7"}));
-    for (std::size_t i = 3; i + 1 < journal.size(); i += 2)
+    ASSERT_GE(journal.size(), 10u);
+    EXPECT_EQ(std::vector(journal.begin(), journal.begin() + 4),
+              (std::vector<std::string>{kIdQuery, "rx udp F0 00 02 33 14 00 F7", "rx udp F0 00 02 33 14 48 F7",
+                                        "rx udp F0 00 02 33 09 F7"}));
+    for (std::size_t i = 4; i + 1 < journal.size(); i += 2)
         EXPECT_TRUE(journal[i] == kStatusQuery && journal[i + 1] == kLogQuery) << i << ": " << journal[i];
     session.stop();
     EXPECT_EQ(packetsOut("qxdead0"), deadBefore);

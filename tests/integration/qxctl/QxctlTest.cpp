@@ -17,6 +17,7 @@
 #include "support/Hex.h"
 #include "support/Namespaces.h"
 #include "support/SimulatedLooper.h"
+#include "support/WaitUntil.h"
 #ifndef QX_OVER_UDP
 #include "support/JackServer.h"
 #endif
@@ -112,6 +113,7 @@ TEST_F(Qxctl, SettingsButtonAndEffectsAreReadAndWritten)
     EXPECT_TRUE(run.has("brightness  QX2 Display Brightness  Medium"));
     EXPECT_TRUE(run.has("noise-gate  Noise Gate Level        10"));
     expectRun({"settings", "set", "noise-gate", "12"}, 0, "settings: noise-gate set to 12");
+    EXPECT_NE(looper.command("state").at(0).find(" noiseGateLevel=12 "), std::string::npos) << "the looper has it";
 
     expectRun({"button", "CC", "5"}, 0, "button: CC 5 read from the looper");
     expectRun({"button", "Note", "36", "set", "2", "Stop"}, 0, "button: Note 36 slot 2 set to Stop (16)");
@@ -119,7 +121,6 @@ TEST_F(Qxctl, SettingsButtonAndEffectsAreReadAndWritten)
     note36[2] = 16;
     EXPECT_EQ(looperSays("mapping 292"), words(note36));
 
-#ifndef QX_OVER_UDP  // the network side does not carry the QX2 banks yet
     expectRun({"effects"}, 0, "effects: read from the looper");
     sim::EffectBanks banks = sim::EffectBanks::initial();
     banks.bank2[7] = banks.bank2[7] == 2102 ? 2101 : 2102;
@@ -128,7 +129,6 @@ TEST_F(Qxctl, SettingsButtonAndEffectsAreReadAndWritten)
                   (banks.bank2[7] == 2101 ? "QX2 Select Other (2101)" : "QX2 1/4 Speed (2102)"));
     const auto state = looper.command("state");
     EXPECT_NE(std::ranges::find(state, "effects2 " + words(banks.bank2)), state.end());
-#endif
 }
 
 // The saved file is the looper's configuration; a restore leaves the looper
@@ -205,7 +205,8 @@ TEST_F(Qxctl, UpgradeSendsTheFileMessageByMessage)
         file.insert(file.end(), m.begin(), m.end());
     }
     const std::string path = write("firmware.syx", std::string(file.begin(), file.end()));
-    expectRun({"upgrade", path}, 0, "Upgrade finished: " + std::to_string(file.size()) + " bytes sent over MIDI");
+    expectRun({"upgrade", path}, 0,
+              "Upgrade sent over MIDI (" + std::to_string(file.size()) + " bytes); the looper answered again after ");
     EXPECT_EQ(looperSays("upgrade-image-hex"), toHex(file));
     const auto journal = looper.journal();
     const auto isUpgrade = [](const std::string& l) { return l.starts_with(kRx + "F0 7D"); };
@@ -217,6 +218,31 @@ TEST_F(Qxctl, UpgradeSendsTheFileMessageByMessage)
                   "0xF8 inside the message that starts at offset 0)");
 }
 #endif
+
+// Ctrl-C stops a save at once and says so; during an upgrade the first one
+// only warns, since a half-sent firmware can leave the pedal unusable.
+TEST_F(Qxctl, CtrlCStopsASaveButAnUpgradeOnlyAtTheSecond)
+{
+    const std::string path = (folder / "stopped.cfg").string();
+    ChildProcess save({QX_CTL_PATH, "save", path});
+    ASSERT_TRUE(waitUntil([&] { return looper.received(kRx + "F0 00 02 33 0E") > 0; }, 60s));
+    save.interrupt();
+    EXPECT_EQ(save.exitStatus(30s), 1);
+    EXPECT_EQ(save.lines().back(), "Save cancelled: nothing written");
+    EXPECT_FALSE(std::filesystem::exists(path));
+#ifndef QX_OVER_UDP
+    const Bytes image = sysExRun(std::vector<std::size_t>(60, 200));  // sixty messages, about four seconds
+    ChildProcess upgrade({QX_CTL_PATH, "upgrade", write("firmware.syx", std::string(image.begin(), image.end()))},
+                         true);
+    ASSERT_TRUE(waitUntil([&] { return looper.received(kRx + "F0 22") > 0; }, 60s));
+    upgrade.interrupt();
+    ASSERT_TRUE(upgrade.waitForLine("An upgrade is running; press Ctrl-C again to abandon it", 10s));
+    upgrade.interrupt();
+    EXPECT_EQ(upgrade.exitStatus(30s), 1);
+    const auto said = upgrade.lines();
+    EXPECT_NE(std::ranges::find(said, "Upgrade abandoned: the looper may not have the whole firmware"), said.end());
+#endif
+}
 
 // Values, buttons and functions the tabs do not offer are usage errors that
 // change nothing; they never reach a looper.

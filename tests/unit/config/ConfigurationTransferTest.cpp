@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <csignal>
 #include <fstream>
@@ -64,10 +65,11 @@ protected:
         const auto send = [this](std::int64_t code, const auto& v) { return sent.push_back(code), v.size() >= 8; };
         return applyConfigurationFile(folder / "looper.cfg", read.buttons, send);
     }
-    // Plays the looper: answers the requests waiting, unless it is silent.
-    void playLooper(bool silent)
+    // Plays the looper: answers the requests waiting, unless it is silent;
+    // optionally takes no more than one write.
+    void playLooper(bool silent, bool oneWrite = false)
     {
-        for (Bytes r; !(r = commands.dequeue()).empty();) {
+        for (Bytes r; !(oneWrite && !writes.empty()) && !(r = commands.dequeue()).empty();) {
             if (silent) continue;
             if (r[4] == msg::kButtonWrite) writes.push_back(r);
             if (r[4] == msg::kEffects) config.takeReply(sim::reply::effectsReport({kBank1, kBank2}));
@@ -123,6 +125,14 @@ TEST_F(Configuration, OnlyNewRepliesKeepATransferAlive)
         clockMs += waited;
         EXPECT_EQ(read.looperSilent(), silent) << "a repeated block is no news";
     }
+    // Commands queued ahead of the requests still leaving are no silence.
+    read.begin();
+    for (int i = 0; i < 3; ++i) commands.enqueue(hex("F0 00 02 33 10 F7"));
+    clockMs += 9900;
+    commands.dequeue();
+    read.progressWhileWaiting();
+    clockMs += 9900;
+    EXPECT_FALSE(read.looperSilent());
 }
 
 // Root ignores permission bits, so the write is made to fail by a file size
@@ -159,6 +169,18 @@ TEST_F(Configuration, ReplacingAFileIsAllOrNothingKeepsThePermissionsAndWritesCo
     const Outcome missing = writeConfigurationFile(folder / "no-such-folder" / "looper.cfg", read.buttons, read.banks);
     EXPECT_TRUE(!missing.success && missing.text.find("no-such-folder") != std::string::npos) << missing.text;
     EXPECT_EQ(entries(), 1);
+
+    // A link is followed and stays a link; a new file gets what the umask allows.
+    std::filesystem::create_symlink("looper.cfg", folder / "link.cfg");
+    const mode_t mask = ::umask(027);
+    ASSERT_TRUE(writeConfigurationFile(folder / "link.cfg", read.buttons, read.banks).success);
+    ASSERT_TRUE(writeConfigurationFile(folder / "new.cfg", read.buttons, read.banks).success);
+    ::umask(mask);
+    EXPECT_TRUE(std::filesystem::is_symlink(folder / "link.cfg"));
+    EXPECT_EQ(readText(folder / "link.cfg"), text);
+    using std::filesystem::perms;
+    EXPECT_EQ(std::filesystem::status(folder / "new.cfg").permissions(),
+              perms::owner_read | perms::owner_write | perms::group_read);
 }
 
 // The looper holds zeros on every button.
@@ -233,7 +255,8 @@ TEST_F(Configuration, RefusalsThenAStoppedASilentAWholeSaveAndARestore)
     // Played to its end, then stopped before the UI thread takes that end.
     ASSERT_EQ(config.save(folder / "stopped.cfg"), std::nullopt);
     ASSERT_TRUE(test::waitUntil([&] { return playLooper(false), std::filesystem::exists(folder / "stopped.cfg"); }));
-    config.stop();
+    ASSERT_TRUE(test::waitUntil([&] { return config.cancel().text.starts_with("Saved 384"); }))
+        << "cancelled once it has ended, it says how it ended";
     ASSERT_EQ(config.save(folder / "silent.cfg"), std::nullopt);
     EXPECT_EQ(gate.holder(), "save");
     const std::string busy = " refused: a save or restore is already running";
@@ -249,7 +272,8 @@ TEST_F(Configuration, RefusalsThenAStoppedASilentAWholeSaveAndARestore)
 
     outcomes.clear();
     progress.clear();
-    config.takeReply(block(376, {9, 9, 9, 9, 9, 9, 9, 9}));
+    config.takeReply(block(376, {9, 9, 9, 9, 9, 9, 9, 9}));  // left from before: not saved
+    config.takeReply(sim::reply::effectsReport({kBank2, kBank1}));
     ASSERT_EQ(config.save(folder / "looper.cfg"), std::nullopt) << "the silent transfer left the gate";
     ASSERT_TRUE(awaitOutcome());
     EXPECT_EQ(outcomes[0], "Saved 384 button mappings to " + (folder / "looper.cfg").string());
@@ -260,10 +284,20 @@ TEST_F(Configuration, RefusalsThenAStoppedASilentAWholeSaveAndARestore)
     EXPECT_EQ(std::vector(progress.end() - 2, progress.end()), (std::vector{0.9, 1.0}));
     for (double p : progress) EXPECT_TRUE(p >= 0.0 && p <= 1.0) << p;
 
+    // A restore ends once its writes have gone out; cancelled before, it says
+    // how many did and takes the others back.
     outcomes.clear();
+    ASSERT_EQ(config.restore(folder / "wanted.cfg"), std::nullopt);
+    ASSERT_TRUE(test::waitUntil([&] { return playLooper(false, true), !writes.empty(); }));
+    ui.waitAndDrain(20ms);
+    EXPECT_TRUE(outcomes.empty());
+    EXPECT_EQ(config.cancel().text, "Restore cancelled: 1 of 2 button mapping writes were sent");
+    EXPECT_EQ(commands.count(), 0u);
+    writes.clear();
     buttonTab.currentBtn = 12;
     ASSERT_EQ(config.restore(folder / "wanted.cfg"), std::nullopt);
     ASSERT_TRUE(awaitOutcome());
+    EXPECT_EQ(progress.back(), 1.0);
     EXPECT_EQ(outcomes[0], "Restored from " + (folder / "wanted.cfg").string() + ": 2 button mappings sent");
     playLooper(false);
     const Bytes write12 = hex("F0 00 02 33 10 00 0C 00 01 00 02 7F 7F 00 00 00 00 00 00 00 00 00 00 F7");

@@ -119,6 +119,16 @@ TEST_F(PollCycle, UpgradeMessagesReplaceAllPollingAndFreezeTheSilenceCount)
     EXPECT_FALSE(panel.midiLink().upgradeInProgress());
     EXPECT_EQ(arbiter.unanswered(Transport::midi), unanswered);
     EXPECT_EQ(step().sent, std::vector<Bytes>{kCommand});
+
+    // A file loaded just as polling ends is let go, not kept for whichever
+    // looper answers next.
+    arbiter.setUnanswered(Transport::midi, 10);
+    ASSERT_EQ(panel.midiLink().startUpgrade(first), std::nullopt);
+    EXPECT_TRUE(step().sent.empty());
+    panel.ui.drain();
+    EXPECT_FALSE(panel.midiLink().upgradeInProgress());
+    EXPECT_EQ(panel.models().outcome->last(),
+              (Outcome{false, "Upgrade stopped: the looper stopped answering on MIDI before it began; nothing was sent"}));
 }
 
 // Whole messages from bytes split anyway; a status byte drops the message it

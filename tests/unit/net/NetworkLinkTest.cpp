@@ -80,7 +80,7 @@ TEST(NetworkLink, OnlyTheLooperIsHeardAndTenSilentPassesHandTheLinkBackLeavingNo
     Peer looper, stranger;
     const std::string command = "\xF0\x00\x02\x33\x06\x05\xF7"s;  // then the settings requests
     std::vector<std::string> expected{"<query>id</query>", command, "\xF0\x00\x02\x33\x14\x00\xF7"s,
-                                      "\xF0\x00\x02\x33\x14\x48\xF7"s};
+                                      "\xF0\x00\x02\x33\x14\x48\xF7"s, "\xF0\x00\x02\x33\x09\xF7"s};
     for (int pass = 0; pass < 10; ++pass)
         expected.insert(expected.end(), {"<query>status compact</query>", "<query>log</query>"});
     std::vector<std::string> got;
@@ -99,11 +99,13 @@ TEST(NetworkLink, OnlyTheLooperIsHeardAndTenSilentPassesHandTheLinkBackLeavingNo
         const sockaddr_in linkAddress = looper.from;
         panel.session.linkHost().commands.enqueue(Bytes(command.begin(), command.end()));
         looper.send("<id>Loop</id>", linkAddress);
-        while (got.size() < 5) got.push_back(looper.receive());
+        while (got.size() < 6) got.push_back(looper.receive());
         panel.ui.drain();
         EXPECT_EQ(models.deviceLine->text(), "Loop - 127.0.0.1:" + port);
         EXPECT_EQ(lineAtStatus, models.deviceLine->text()) << "the looper is named before it shows as connected";
         EXPECT_EQ(statusWords(models.linkStatus->state()), "Connected over the network to Loop at 127.0.0.1");
+        looper.send("\xF0\x00\x02\x33\x17QX2\0\xF7"s, linkAddress);  // the identity text, as a datagram
+        EXPECT_TRUE(waitUntil([&] { return panel.ui.drain(), models.deviceLine->text() == "QX2 - 127.0.0.1:" + port; }));
 
         ASSERT_EQ(panel.session.link(Transport::network).startUpgrade(Bytes(1000)), std::nullopt);
         ASSERT_TRUE(waitUntil([&] { return panel.ui.drain(), models.outcome->ended() == 1; }));

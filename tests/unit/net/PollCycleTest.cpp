@@ -6,10 +6,13 @@
 #include <utility>
 
 #include "net/NetPollCycle.h"
+#include "support/Hex.h"
 #include "support/SessionUnderTest.h"
 
 namespace qx {
 namespace {
+
+using test::hex;
 
 struct Step {
     double pause;
@@ -42,6 +45,14 @@ TEST(NetPollCycleWalk, StatusAndLogAlternateUntilTenGoUnansweredAndCommandsOrPau
     for (std::uint8_t i = 0; i < 50; ++i) panel.commands().enqueue(gate(i));
     for (int i = 0; i < 100; ++i) EXPECT_EQ(step(), (Step{1.0, {}}));
     paused.store(false);
+    // The QX2 banks go first: the request, then the write of both banks in one datagram.
+    panel.session.edits().changeEffect(2, 7, 2103);
+    panel.session.linkHost().effects.requestWrite();
+    panel.session.edits().askForEffects();
+    EXPECT_EQ(step(), (Step{0.05, hex("F0 00 02 33 09 F7")}));
+    std::string empty;  // fifteen empty slots, then 2103
+    for (int i = 0; i < 15; ++i) empty += "7F 7F ";
+    EXPECT_EQ(step(), (Step{0.05, hex("F0 00 02 33 0A 08 " + empty + "10 37 F7")}));
     for (std::uint8_t i = 0; i < 50; ++i) EXPECT_TRUE(step() == (Step{0.05, gate(i)}) && cycle.keepPolling()) << +i;
     EXPECT_EQ(arbiter.unanswered(Transport::network), 9);
     EXPECT_EQ(step(), kStatus);

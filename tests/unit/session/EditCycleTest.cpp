@@ -133,34 +133,52 @@ TEST_F(EditCycleTest, ButtonEventMovesTheSelectionAtTheNextTickAfterThePendingWr
     EXPECT_EQ(button.currentBtn, 292);
 }
 
-// An edit raises the write on every tick from the first report until the
-// looper reports it; the write carries both banks.
-TEST_F(EditCycleTest, EffectsEditIsWrittenEveryTickUntilTheLooperReportsIt)
+// An edit is written with both banks, then asked back on the next tick, and
+// so on until a report matches; three unconfirmed writes and it gives up,
+// keeping the picks, until the next pick.
+TEST_F(EditCycleTest, EffectsEditIsWrittenThenAskedBackUntilTheLooperConfirmsItOrGivesUpAfterThree)
 {
     EffectsRequests& requests = panel.session.linkHost().effects;
-    auto tickWrites = [&] { return edits.tick(), requests.take().write; };
+    auto tickAsks = [&] {
+        edits.tick();
+        const auto taken = requests.take();
+        return std::string(taken.write ? "write" : "") + (taken.read ? "read" : "");
+    };
     const Slots reported1{48, -1, 0, 0, 0, 0, 0, 0}, reported2{1, 2, 3, 4, 5, 6, 7, 8};
     edits.changeEffect(2, 3, 2103);
-    EXPECT_FALSE(tickWrites()) << "nothing to compare with before the first report";
+    EXPECT_EQ(tickAsks(), "") << "nothing to compare with before the first report";
     // Two reports decoded before the UI thread runs: the second shows.
     panel.midi->deliver(sim::reply::effectsReport({reported2, reported1}));
     panel.receive(sim::reply::effectsReport({reported1, reported2}));
     EXPECT_EQ(slotValues(models.effects1->effects), reported1);
     EXPECT_EQ(slotValues(models.effects2->effects), reported2);
-    EXPECT_FALSE(tickWrites());
+    EXPECT_EQ(tickAsks(), "");
 
     edits.changeEffect(1, 0, 99);
-    EXPECT_TRUE(tickWrites());
+    EXPECT_EQ(tickAsks(), "write");
     edits.changeEffect(1, 0, 48);  // set back: nothing left to write
-    EXPECT_FALSE(tickWrites());
+    EXPECT_EQ(tickAsks(), "");
 
     edits.changeEffect(2, 7, 2103);  // "QX2 1/2 Speed"
-    for (int i = 0; i < 3; ++i) EXPECT_TRUE(tickWrites()) << "tick " << i;
+    EXPECT_EQ(tickAsks(), "write");
     EXPECT_EQ(requests.writeMessage(), hex("F0 00 02 33 0A 08  00 30 7F 7F 00 00 00 00 00 00 00 00 00 00 00 00"
                                            "  00 01 00 02 00 03 00 04 00 05 00 06 00 07 10 37 F7"));
-    EXPECT_TRUE(tickWrites()) << "the write alone does not settle the bank";
+    EXPECT_EQ(tickAsks(), "read");
+    panel.receive(sim::reply::effectsReport({reported1, reported2}));  // not taken: the pick stays
+    EXPECT_EQ(models.effects2->effects[7].effectNum(), 2103);
+    EXPECT_EQ(tickAsks(), "write");
     panel.receive(sim::reply::effectsReport({reported1, {1, 2, 3, 4, 5, 6, 7, 2103}}));
-    EXPECT_FALSE(tickWrites());
+    EXPECT_EQ(tickAsks(), "") << "confirmed";
+
+    edits.changeEffect(1, 1, 16);
+    for (const char* asked : {"write", "read", "write", "read", "write", "read", "", ""})
+        EXPECT_EQ(tickAsks(), asked);
+    panel.ui.drain();
+    EXPECT_EQ(models.outcome->last().text, "The looper did not confirm the QX2 banks");
+    EXPECT_EQ(models.outcome->ended(), 1u) << "said once";
+    EXPECT_EQ(models.effects1->effects[1].effectNum(), 16) << "the pick stays on screen";
+    edits.changeEffect(1, 1, 17);
+    EXPECT_EQ(tickAsks(), "write") << "a new pick starts over";
 }
 
 }  // namespace

@@ -27,7 +27,7 @@ protected:
 // unanswered requests, asks for the configuration; every answer ends the count.
 TEST_F(SessionReports, ConfigurationIsAskedForOnFirstContactAndAfterASilence)
 {
-    const std::vector<Bytes> requests = {hex("F0 00 02 33 16 F7"), hex("F0 00 02 33 14 00 F7"),
+    std::vector<Bytes> requests = {hex("F0 00 02 33 16 F7"), hex("F0 00 02 33 14 00 F7"),
                                          hex("F0 00 02 33 14 48 F7")};
     // First contact, unanswered requests, and whether the configuration is asked for.
     const std::tuple<bool, std::int64_t, bool> rows[] = {
@@ -44,6 +44,20 @@ TEST_F(SessionReports, ConfigurationIsAskedForOnFirstContactAndAfterASilence)
         EXPECT_EQ(console.lines(), asks ? std::vector<std::string>{"\"Requesting configuration\""}
                                         : std::vector<std::string>{});
     }
+
+    // A late answer while the network holds the link leaves the first contact
+    // to MIDI's next turn; then the button shown is asked for again too, as a
+    // write to it may have been lost in the silence.
+    arbiter.expectFirstContact();
+    arbiter.handTo(Transport::network);
+    panel.receive(statusReport(1));
+    EXPECT_TRUE(panel.queued().empty());
+    arbiter.handTo(Transport::midi);
+    panel.session.edits().tick();  // the button tab shows program change 0
+    panel.queued();
+    panel.receive(statusReport(1));
+    requests.push_back(hex("F0 00 02 33 0E 00 00 01 F7"));
+    EXPECT_EQ(panel.queued(), requests);
 }
 
 // What the window shows of the reports is checked there (MainWindowTest);

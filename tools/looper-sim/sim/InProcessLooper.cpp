@@ -26,10 +26,11 @@ InProcessLooper::~InProcessLooper()
 
 void InProcessLooper::setReceiver(Receiver receiver) { receiver_->set(std::move(receiver)); }
 
-void InProcessLooper::sendToEach(std::span<const std::uint8_t> message)
+bool InProcessLooper::sendToEach(std::span<const std::uint8_t> message)
 {
     for (Reply& reply : engine_->receiveMidi(message))
         queue_->post(reply.delay, [receiver = receiver_, bytes = std::move(reply.bytes)] { receiver->deliver(bytes); });
+    return true;
 }
 
 std::unique_ptr<MidiEndpoints> makeDemoEndpoints()

@@ -25,7 +25,7 @@ public:
     void setReceiver(Receiver receiver) override;
     std::vector<std::string> destinationNames() const override { return {kLooperPortName}; }
     std::vector<std::string> sourceNames() const override { return {kLooperPortName}; }
-    void sendToEach(std::span<const std::uint8_t> message) override;
+    bool sendToEach(std::span<const std::uint8_t> message) override;
 
     LooperEngine& engine() { return *engine_; }
 

@@ -1,6 +1,7 @@
-#include "app/QtFileDialogs.h"
+#include "app/QtDialogs.h"
 
 #include <QFile>
+#include <QMessageBox>
 #include <QStringList>
 
 namespace qx::app {
@@ -24,21 +25,28 @@ void setUpSaveDialog(QFileDialog& dialog, const QString& title, const QString& p
     dialog.selectFile(proposedName);
 }
 
-std::optional<std::string> QtFileDialogs::chooseFileToOpen(const std::string& title)
+std::optional<std::string> QtDialogs::chooseFileToOpen(const std::string& title)
 {
     QFileDialog dialog(parent_);
     setUpOpenDialog(dialog, QString::fromStdString(title));
     return run(dialog);
 }
 
-std::optional<std::string> QtFileDialogs::chooseFileToSave(const std::string& title, const std::string& proposedName)
+std::optional<std::string> QtDialogs::chooseFileToSave(const std::string& title, const std::string& proposedName)
 {
     QFileDialog dialog(parent_);
     setUpSaveDialog(dialog, QString::fromStdString(title), QString::fromStdString(proposedName));
     return run(dialog);
 }
 
-std::optional<std::string> QtFileDialogs::run(QFileDialog& dialog)
+bool QtDialogs::confirm(const std::string& title, const std::string& question)
+{
+    const auto answer = QMessageBox::question(parent_, QString::fromStdString(title), QString::fromStdString(question),
+                                              QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel);
+    return answer == QMessageBox::Ok;
+}
+
+std::optional<std::string> QtDialogs::run(QFileDialog& dialog)
 {
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     const QStringList chosen = dialog.selectedFiles();

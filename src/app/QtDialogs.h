@@ -1,8 +1,8 @@
 #pragma once
-// Modal Qt file dialogs behind the FileDialogs interface.
+// Modal Qt dialogs behind the Dialogs interface.
 #include <QFileDialog>
 
-#include "app/FileDialogs.h"
+#include "app/Dialogs.h"
 
 class QWidget;
 
@@ -14,13 +14,14 @@ void setUpOpenDialog(QFileDialog& dialog, const QString& title);
 // forced extension.
 void setUpSaveDialog(QFileDialog& dialog, const QString& title, const QString& proposedName);
 
-class QtFileDialogs final : public FileDialogs {
+class QtDialogs final : public Dialogs {
 public:
-    explicit QtFileDialogs(QWidget* parent = nullptr) : parent_(parent) {}
+    explicit QtDialogs(QWidget* parent = nullptr) : parent_(parent) {}
     void setParent(QWidget* parent) { parent_ = parent; }
 
     std::optional<std::string> chooseFileToOpen(const std::string& title) override;
     std::optional<std::string> chooseFileToSave(const std::string& title, const std::string& proposedName) override;
+    bool confirm(const std::string& title, const std::string& question) override;
 
 private:
     std::optional<std::string> run(QFileDialog& dialog);
