@@ -2,6 +2,7 @@
 // The "Log" tab: the looper's running log in an editable text area. Text the
 // links append shows at the end; the user's edits go straight back into the
 // log model, so later text is appended after them.
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -25,9 +26,12 @@ private:
     void takeUserEdit();
 
     std::shared_ptr<LogText> logText_;
-    // The model text this area shows; tells an append from any other change.
+    // The model text this area shows, and how much the model had dropped from
+    // its front then; together they tell an append from any other change.
     std::string shown_;
+    std::uint64_t shownDropped_ = 0;
     bool showingModel_ = false;
+    bool takingEdit_ = false;
     ModelSubscription subscription_;
 };
 

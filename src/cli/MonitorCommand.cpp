@@ -1,10 +1,14 @@
 // qxctl monitor: the live track table and device line, until Ctrl-C.
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <string_view>
 
 #include "cli/CliRunner.h"
 #include "cli/Commands.h"
+#include "cli/TerminalText.h"
 #include "cli/TrackTable.h"
 
 namespace qx::cli {
@@ -19,13 +23,15 @@ int runMonitor(const Args& args)
     auto markDirty = [&dirty] { dirty = true; };
     models.tracks->subscribe(markDirty);
     models.deviceLine->subscribe(markDirty);
-    // The looper's log text goes to the terminal as it arrives.
-    std::size_t printed = 0;
+    // The looper's log text goes to the terminal as it arrives. printed
+    // counts from the log's first byte ever, dropped ones included.
+    std::uint64_t printed = 0;
     models.log->subscribe([&models, &printed] {
-        const std::string& log = models.log->log();
-        if (log.size() < printed) printed = 0;  // the log was replaced
-        std::fputs(log.c_str() + printed, stdout);
-        printed = log.size();
+        const LogText& log = *models.log;
+        if (log.end() < printed) printed = 0;  // the log was replaced
+        const std::uint64_t from = std::max(printed, log.dropped()) - log.dropped();
+        std::fputs(terminalSafe(std::string_view(log.log()).substr(from)).c_str(), stdout);
+        printed = log.end();
     });
     auto nextDraw = std::chrono::steady_clock::now();
     auto redraw = [&] {

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "cli/TerminalText.h"
+
 namespace qx::cli {
 namespace {
 
@@ -35,7 +37,7 @@ void row(std::string& out, const char* header, const Tracks& tracks,
 
 std::string renderTrackTable(const Tracks& tracks, const std::string& deviceLine)
 {
-    std::string out = "Device: " + deviceLine + "\n";
+    std::string out = "Device: " + terminalSafe(deviceLine) + "\n";
     row(out, "", tracks, [](const TrackStatus& t) {
         return std::string(colorMark(t.trackNumColor)) + "Track " + std::to_string(t.index);
     });

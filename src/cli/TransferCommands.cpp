@@ -36,7 +36,6 @@ int runTransfer(const Args& args, Direction direction)
         return 1;
     }
     models.progress->subscribe([&] { drawProgress(name, models.progress->completion()); });
-    // A looper that stops answering ends the transfer by itself.
     // A looper that stops answering ends the transfer by itself; a restore
     // ends once its writes have gone out.
     const bool ended = runner.runUntil([&] { return models.outcome->ended() > endedBefore; }, std::chrono::minutes(30));

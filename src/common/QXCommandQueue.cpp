@@ -7,6 +7,10 @@ namespace qx {
 void QXCommandQueue::enqueue(Bytes message)
 {
     std::lock_guard guard(lock_);
+    if (limit_ > 0 && list_.size() >= limit_) {
+        list_.pop_front();
+        ++dropped_;
+    }
     list_.push_back(std::move(message));
     ++enqueued_;
 }
@@ -44,6 +48,12 @@ std::uint64_t QXCommandQueue::enqueuedTotal() const
 {
     std::lock_guard guard(lock_);
     return enqueued_;
+}
+
+std::uint64_t QXCommandQueue::dropped() const
+{
+    std::lock_guard guard(lock_);
+    return dropped_;
 }
 
 std::uint64_t QXCommandQueue::dequeuedTotal() const

@@ -95,21 +95,4 @@ std::optional<std::string> writeFileAtomically(const std::filesystem::path& name
     return std::nullopt;
 }
 
-FileRead readWholeFile(const std::filesystem::path& path, std::size_t limit)
-{
-    std::error_code error;
-    if (std::filesystem::is_directory(path, error)) return {{}, "it is a folder"};
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return {{}, "cannot open: " + systemReason()};
-    FileRead read;
-    char chunk[65536];
-    while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
-        read.contents.append(chunk, static_cast<std::size_t>(in.gcount()));
-        if (read.contents.size() > limit)
-            return {{}, "longer than " + std::to_string(limit) + " bytes, too long for a configuration file"};
-    }
-    if (in.bad()) return {{}, "cannot read"};
-    return read;
-}
-
 }  // namespace qx

@@ -15,12 +15,4 @@ namespace qx {
 // untouched and no temporary file is left behind.
 std::optional<std::string> writeFileAtomically(const std::filesystem::path& target, std::string_view contents);
 
-// The whole file, or why it cannot be read. Files above the limit are refused
-// rather than loaded.
-struct FileRead {
-    std::string contents;
-    std::string failure;  // empty when contents holds the file
-};
-FileRead readWholeFile(const std::filesystem::path& path, std::size_t limit);
-
 }  // namespace qx

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/ConsoleLine.h"
+#include "common/RegularFile.h"
 #include "config/AtomicFile.h"
 #include "config/ConfigFile.h"
 
@@ -12,8 +13,10 @@ namespace {
 // The members of "MIDIButtons", or what is wrong with the file.
 std::variant<ButtonMembers, std::string> readConfigurationFile(const std::filesystem::path& path)
 {
-    const FileRead file = readWholeFile(path, kMaxConfigurationFile);
-    if (!file.failure.empty()) return "Could not read " + path.string() + ": " + file.failure;
+    const FileRead file = readRegularFile(path, kMaxConfigurationFile);
+    if (file.problem == FileRead::Problem::tooLong)
+        return "Could not read " + path.string() + ": " + file.reason + ", too long for a configuration file";
+    if (file.problem != FileRead::Problem::none) return "Could not read " + path.string() + ": " + file.reason;
     auto read = readButtonMembers(file.contents);
     if (auto* reason = std::get_if<std::string>(&read))
         return path.string() + " is not a configuration file: " + *reason;

@@ -12,8 +12,9 @@
 
 namespace qx {
 
-// A configuration file larger than this is refused rather than read.
-inline constexpr std::size_t kMaxConfigurationFile = 16 * 1024 * 1024;
+// A configuration file larger than this is refused rather than read: a whole
+// one is about 20 KB.
+inline constexpr std::size_t kMaxConfigurationFile = 256 * 1024;
 
 // "Saved 384 button mappings to PATH", or why the file could not be written
 // (the previous file, if any, is then untouched).

@@ -56,8 +56,10 @@ public:
 
     ButtonConfigs buttons;
     QX2EffectsConfig banks;
-    // Configuration replies from the decoder, taken by the next pass.
-    QXCommandQueue replies;
+    // Configuration replies from the decoder, taken by the next pass; a flood
+    // beyond many passes' worth loses its oldest.
+    static constexpr std::size_t kMaxReplies = 1024;
+    QXCommandQueue replies{kMaxReplies};
 
 private:
     bool takeReply(std::span<const std::uint8_t> message);

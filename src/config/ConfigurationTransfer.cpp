@@ -1,6 +1,7 @@
 #include "config/ConfigurationTransfer.h"
 
 #include <algorithm>
+#include <system_error>
 
 #include "config/ConfigurationFileStep.h"
 #include "protocol/Messages.h"
@@ -46,19 +47,22 @@ std::optional<std::string> ConfigurationTransfer::start(Job job)
 {
     const std::string word = commandWord(job.save);
     if (running()) return word + " refused: a save or restore is already running";
-    // A file that cannot be applied is refused before the looper is read;
-    // it is read again at the end, as it is then.
-    if (!job.save)
-        if (auto problem = checkConfigurationFile(job.path)) return word + " refused: " + *problem;
     // Upgrades share the progress bar and the command queue.
-    if (!gate_.tryEnter(job.save ? "save" : "restore"))
-        return word + " refused: " + withArticle(gate_.holder()) + " is running";
+    TransferGate::Hold hold = gate_.enter(job.save ? "save" : "restore");
+    if (!hold) return word + " refused: " + withArticle(gate_.holder()) + " is running";
     pacer_ = std::make_unique<Pacer>();
     ++transferNumber_;
     saving_ = job.save;
     writes_.clear();
     ended_.reset();
-    thread_ = std::thread([this, job = std::move(job)] { run(job); });
+    active_.store(true);
+    try {
+        thread_ = std::thread([this, job = std::move(job)] { run(job); });
+    } catch (const std::system_error& error) {
+        active_.store(false);
+        return word + " refused: " + error.what();
+    }
+    hold_ = std::move(hold);
     return std::nullopt;
 }
 
@@ -67,7 +71,7 @@ Outcome ConfigurationTransfer::cancel()
     if (!running()) return {false, "Nothing to cancel: no save or restore is running"};
     pacer_->requestStop();
     thread_.join();
-    gate_.leave();
+    hold_.release();
     if (ended_) return *ended_;  // it ended before the UI thread took its end
     if (saving_) return {false, "Save cancelled: nothing written"};
     if (writes_.empty()) return {false, "Restore cancelled: nothing sent"};
@@ -80,6 +84,7 @@ Outcome ConfigurationTransfer::cancel()
 void ConfigurationTransfer::run(const Job& job)
 {
     std::optional<TransferEnd> end = readAndFinish(job);
+    active_.store(false);
     // Stopped from the UI thread, which has already cleaned up.
     if (!end) return;
     end->transfer = transferNumber_;
@@ -89,6 +94,11 @@ void ConfigurationTransfer::run(const Job& job)
 
 std::optional<ConfigurationTransfer::TransferEnd> ConfigurationTransfer::readAndFinish(const Job& job)
 {
+    // A file that cannot be applied is refused before the looper is read
+    // (here, off the UI thread); it is read again at the end, as it is then.
+    if (!job.save)
+        if (auto problem = checkConfigurationFile(job.path))
+            return TransferEnd{{false, "Restore refused: " + *problem}, 0.0};
     read_.begin();
     for (;;) {
         if (pacer_->stopRequested()) return std::nullopt;
@@ -149,7 +159,7 @@ void ConfigurationTransfer::endTransfer(const TransferEnd& end)
     // another may have started since.
     if (!running() || end.transfer != transferNumber_) return;
     thread_.join();  // the thread's last act was posting this task
-    gate_.leave();
+    hold_.release();
     if (handlers_.progress) handlers_.progress(end.progress);
     if (handlers_.outcome) handlers_.outcome(end.outcome);
 }

@@ -9,6 +9,7 @@
 // everything the user sees (progress, the button tab, the outcome) is posted
 // to the UI thread.
 #include <cstdint>
+#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -45,7 +46,8 @@ public:
 
     // UI thread. Starts a transfer that ends by writing the file at path, or by
     // applying it. The reason when refused: a transfer or an upgrade is
-    // running, or the file to restore cannot be applied.
+    // running. A file to restore that cannot be applied ends the transfer
+    // before the looper is read, with "Restore refused: " and why.
     std::optional<std::string> save(std::filesystem::path path);
     std::optional<std::string> restore(std::filesystem::path path);
     // UI thread: true from a start until the UI thread took the transfer's end.
@@ -57,8 +59,12 @@ public:
     Outcome cancel();
     void stop() { cancel(); }
 
-    // A configuration reply from the decoder (any thread).
-    void takeReply(Bytes message) { read_.replies.enqueue(std::move(message)); }
+    // A configuration reply from the decoder (any thread); kept only while a
+    // transfer runs.
+    void takeReply(Bytes message)
+    {
+        if (active_.load()) read_.replies.enqueue(std::move(message));
+    }
     ConfigurationRead& read() { return read_; }
 
 private:
@@ -87,6 +93,7 @@ private:
     QXCommandQueue& commands_;
     MainQueue& mainQueue_;
     TransferGate& gate_;
+    TransferGate::Hold hold_;  // UI thread: from a start until the UI thread takes the end
     Handlers handlers_;
     ConfigurationRead read_;
     // A fresh pacer for each transfer, so stop() ends one transfer, not all.
@@ -100,6 +107,7 @@ private:
     std::vector<Bytes> writes_;  // a restore's writes; transfer thread, or after it is joined
     std::uint64_t writesEnd_ = 0;  // the command queue's count once they are all queued
     std::optional<Outcome> ended_;  // transfer thread, or after it is joined
+    std::atomic<bool> active_{false};  // from a start until its thread's work ends
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 

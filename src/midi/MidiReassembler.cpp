@@ -18,6 +18,8 @@ void MidiReassembler::feed(std::span<const std::uint8_t> packet)
                 partialSysEx_.assign(1, b);
             } else if (b >= 0x80) {
                 partialSysEx_.clear();
+            } else if (partialSysEx_.size() >= kMaxAssembled) {
+                partialSysEx_.clear();  // longer than any of the looper's: dropped as it comes
             } else if (!partialSysEx_.empty()) {
                 partialSysEx_.push_back(b);
             }

@@ -3,6 +3,7 @@
 // span many packets, several may share one, and any status byte other than the
 // closing 0xF7 (a clock tick included) drops the message being assembled.
 // Bytes from every source feed the one buffer.
+#include <cstddef>
 #include <functional>
 #include <mutex>
 #include <span>
@@ -13,6 +14,9 @@ namespace qx {
 
 class MidiReassembler {
 public:
+    // The looper's longest message is a few hundred bytes; one growing past
+    // this is dropped, so a stream without an end costs no memory.
+    static constexpr std::size_t kMaxAssembled = 4096;
     using Handler = std::function<void(const Bytes& message)>;
     explicit MidiReassembler(Handler handler) : handler_(std::move(handler)) {}
 

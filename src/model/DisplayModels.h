@@ -29,15 +29,35 @@ private:
     std::string text_;
 };
 
+// The looper's log keeps its last 256 KiB: older text is dropped at a line
+// boundary, so a chatty looper costs neither memory nor time over the hours.
 class LogText : public Observable {
 public:
+    static constexpr std::size_t kLimit = 256 * 1024;
     const std::string& log() const { return log_; }
-    void setLog(std::string value) { log_ = std::move(value); notify(); }
+    // How many bytes have been dropped from the front so far.
+    std::uint64_t dropped() const { return dropped_; }
+    // Where the log ends, counted from its first byte ever.
+    std::uint64_t end() const { return dropped_ + log_.size(); }
+    void setLog(std::string value)
+    {
+        log_ = std::move(value);
+        keepLimit();
+        notify();
+    }
     // Writers append at the end; nothing is inserted between entries.
-    void append(const std::string& text) { setLog(log_ + text); }
+    void append(const std::string& text)
+    {
+        log_ += text;
+        keepLimit();
+        notify();
+    }
 
 private:
+    void keepLimit();
+
     std::string log_;
+    std::uint64_t dropped_ = 0;
 };
 
 class LinkStatus : public Observable {

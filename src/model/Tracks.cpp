@@ -1,5 +1,7 @@
 #include "model/Tracks.h"
 
+#include "model/DisplayModels.h"
+
 #include <cstdio>
 
 namespace qx {
@@ -60,6 +62,20 @@ void Tracks::updateFromStatus(const std::vector<QXStatusStruct>& entries)
         tracks_[i] = std::move(record);
     }
     notify();
+}
+
+void LogText::keepLimit()
+{
+    if (log_.size() <= kLimit) return;
+    std::size_t cut = log_.size() - kLimit;
+    if (const std::size_t line = log_.find('\n', cut); line != std::string::npos) {
+        cut = line + 1;
+    } else {
+        // One line longer than the limit: cut where a character starts.
+        while (cut < log_.size() && (static_cast<unsigned char>(log_[cut]) & 0xC0) == 0x80) ++cut;
+    }
+    log_.erase(0, cut);
+    dropped_ += cut;
 }
 
 }  // namespace qx

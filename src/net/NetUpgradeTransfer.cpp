@@ -41,21 +41,25 @@ NetUpgradeTransfer::Reaction NetUpgradeTransfer::onDatagram(std::span<const std:
                                                             const sockaddr_in& sender)
 {
     Reaction reaction;
-    if (!sameHost(sender, looper_)) return reaction;
+    // The first start request may come from any port of the looper's host;
+    // after it, only that address and port speak for the transfer.
+    const bool started = slice_ >= 1;
+    if (started ? !sameHostAndPort(sender, sliceDestination_) : !sameHost(sender, looper_)) return reaction;
     if (datagram.size() < 2 || datagram[0] != 0x00) return reaction;
 
     if (datagram[1] == kAcknowledgement) {
-        if (datagram.size() < 4) return reaction;
-        misses_ = 0;
+        // Before the start request no slice is in flight, so nothing can be
+        // acknowledged yet.
+        if (datagram.size() < 4 || !started) return reaction;
         const int acknowledged = (datagram[2] << 8) | datagram[3];
-        // Late or repeated; and before the start request no slice is in
-        // flight, so nothing can be acknowledged yet.
-        if (slice_ == 0 || acknowledged != slice_) return reaction;
+        // A late or repeated acknowledgement still shows the looper is there.
+        if (acknowledged < 1 || acknowledged > slice_) return reaction;
+        misses_ = 0;
+        if (acknowledged != slice_) return reaction;
         upgradeIndex += kSliceSize;
         if (!complete()) {
             reaction.sendSlice = slice_ + 1;
             reaction.to = sender;
-            sliceDestination_ = sender;
         }
         ++slice_;
         reaction.progress = upgradeLength > 0 ? std::min(1.0, static_cast<double>(upgradeIndex) /
@@ -68,8 +72,6 @@ NetUpgradeTransfer::Reaction NetUpgradeTransfer::onDatagram(std::span<const std:
         sliceDestination_ = sender;
         reaction.sendSlice = 1;
         reaction.to = sender;
-    } else {
-        misses_ = 0;
     }
     return reaction;
 }

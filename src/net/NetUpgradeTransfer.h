@@ -22,8 +22,10 @@ public:
     static constexpr std::int64_t kSliceSize = 512;
     static constexpr int kMissesAllowed = 4;  // the transfer ends at the fifth
 
-    // The file's contents and the looper that gets them; only start requests
-    // and acknowledgements from that host (any port) are acted on.
+    // The file's contents and the looper that gets them. The start request is
+    // taken from any port of that host; after it, start requests and
+    // acknowledgements only from the address and port that sent it. Only
+    // those reset the silence count.
     NetUpgradeTransfer(Bytes contents, const sockaddr_in& looper);
 
     // "<command>upgrade N</command>" with the file's length.

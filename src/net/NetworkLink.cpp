@@ -1,5 +1,7 @@
 #include "net/NetworkLink.h"
 
+#include <chrono>
+
 #include "common/ConsoleLine.h"
 #include "common/ConsoleTexts.h"
 #include "net/NetPollCycle.h"
@@ -10,6 +12,7 @@ namespace qx {
 namespace {
 
 constexpr double kWaitForLink = 1.0;  // while MIDI holds the link
+constexpr std::chrono::microseconds kDiscoveryWait = std::chrono::seconds(1);  // per interface
 
 std::string hostText(const sockaddr_in& address)
 {
@@ -94,20 +97,29 @@ bool NetworkLink::networkPass()
 
 void NetworkLink::discover(UdpSocket& socket, const std::vector<AddrPairs>& interfaces)
 {
+    using Clock = std::chrono::steady_clock;
     Bytes buffer(kMaxDatagram);
     for (const AddrPairs& entry : interfaces) {
         socket.sendTo(net::bytesOf(net::kIdentityQuery), makeSockaddr(entry.bcast, options_.port));
-        // Whatever arrives first within the time-out is the one examined.
-        const UdpSocket::Received got = socket.receiveFrom(buffer);
-        if (pacer_.stopRequested()) return;
-        if (got.kind != UdpSocket::Received::Kind::datagram) continue;
-        const auto id = net::parseIdentityReply(std::span(buffer).first(got.size));
-        if (!id) continue;
-        std::lock_guard guard(foundLock_);
-        found_.name = *id;
-        found_.address = got.sender;
-        found_.interface = entry;
-        return;
+        // One second per interface, as ever; within it, what is not an
+        // identity reply from the looper's port is read past.
+        const Clock::time_point deadline = Clock::now() + kDiscoveryWait;
+        for (Clock::time_point now = Clock::now(); now < deadline; now = Clock::now()) {
+            socket.setReceiveWait(std::chrono::duration_cast<std::chrono::microseconds>(deadline - now));
+            const UdpSocket::Received got = socket.receiveFrom(buffer);
+            if (pacer_.stopRequested()) return;
+            if (got.kind != UdpSocket::Received::Kind::datagram) break;
+            if (portOf(got.sender) != options_.port) continue;
+            const auto id = net::parseIdentityReply(std::span(buffer).first(got.size));
+            if (!id) continue;
+            socket.setReceiveWait(kDiscoveryWait);
+            std::lock_guard guard(foundLock_);
+            found_.name = *id;
+            found_.address = got.sender;
+            found_.interface = entry;
+            return;
+        }
+        socket.setReceiveWait(kDiscoveryWait);
     }
 }
 
@@ -141,7 +153,10 @@ void NetworkLink::receiveThread(std::shared_ptr<UdpSocket> socket, sockaddr_in l
         if (got.kind == UdpSocket::Received::Kind::failed) return;  // the socket is unusable
         if (got.kind != UdpSocket::Received::Kind::datagram) continue;
         // Only the looper found by discovery is listened to.
-        if (!sameHostAndPort(got.sender, looper)) continue;
+        if (!sameHostAndPort(got.sender, looper)) {
+            noticeSecondLooper(std::span(buffer).first(got.size), got.sender, looper);
+            continue;
+        }
         LooperReport report = decodeDatagram(std::span(buffer).first(got.size));
         // The identity text keeps the device line's network form.
         if (const auto* info = std::get_if<InformationReport>(&report))
@@ -149,6 +164,17 @@ void NetworkLink::receiveThread(std::shared_ptr<UdpSocket> socket, sockaddr_in l
         else
             host_.reports.received(Transport::network, std::move(report));
     }
+}
+
+void NetworkLink::noticeSecondLooper(std::span<const std::uint8_t> datagram, const sockaddr_in& sender,
+                                     const sockaddr_in& looper)
+{
+    if (secondLooperTold_ || sameHost(sender, looper) || portOf(sender) != options_.port) return;
+    const auto name = net::parseIdentityReply(datagram);
+    if (!name) return;
+    secondLooperTold_ = true;
+    consoleLine({"Two loopers answered: " + found().name + " at " + hostText(looper) + ", " + *name + " at " +
+                 hostText(sender) + "; using the first"});
 }
 
 LooperOnNetwork NetworkLink::found() const

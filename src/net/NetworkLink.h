@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
@@ -68,6 +69,9 @@ private:
     void discover(UdpSocket& socket, const std::vector<AddrPairs>& interfaces);
     void pollingLoop(const std::shared_ptr<UdpSocket>& socket, const sockaddr_in& looper);
     void receiveThread(std::shared_ptr<UdpSocket> socket, sockaddr_in looper);
+    // Says once when another looper's identity reply reaches the socket.
+    void noticeSecondLooper(std::span<const std::uint8_t> datagram, const sockaddr_in& sender,
+                            const sockaddr_in& looper);
     void publishSocket(std::shared_ptr<UdpSocket> socket);
 
     LinkHost host_;
@@ -80,6 +84,7 @@ private:
     // True while an upgrade owns the looper's attention: polling pauses.
     std::atomic<bool> pollingPaused_{false};
     std::atomic<bool> receiveCancelled_{false};
+    bool secondLooperTold_ = false;  // receive threads only, one after another
     std::unique_ptr<NetworkUpgrade> upgrade_;
     std::thread networkThread_;
     std::thread receiveThread_;  // started and joined by the network thread

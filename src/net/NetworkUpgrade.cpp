@@ -1,5 +1,7 @@
 #include "net/NetworkUpgrade.h"
 
+#include <system_error>
+
 #include "net/NetUpgradeTransfer.h"
 #include "protocol/TextMessages.h"
 #include "protocol/UpgradeFile.h"
@@ -33,7 +35,12 @@ std::optional<std::string> NetworkUpgrade::start(Bytes contents)
     // The previous upgrade thread has ended its work; collect it.
     if (thread_.joinable()) thread_.join();
     auto transfer = std::make_shared<NetUpgradeTransfer>(std::move(contents), looper.address);
-    thread_ = std::thread([this, transfer] { run(transfer); });
+    try {
+        thread_ = std::thread([this, transfer] { run(transfer); });
+    } catch (const std::system_error& error) {
+        running_.store(false);
+        return std::string("Upgrade refused: ") + error.what();
+    }
     return std::nullopt;
 }
 

@@ -4,6 +4,7 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace qx {
@@ -45,6 +46,13 @@ UdpSocket::Received UdpSocket::receiveFrom(std::span<std::uint8_t> buffer)
         result.kind = Received::Kind::timedOut;
     }
     return result;
+}
+
+void UdpSocket::setReceiveWait(std::chrono::microseconds wait)
+{
+    const auto micros = std::max<std::int64_t>(wait.count(), 1000);
+    const timeval time{static_cast<time_t>(micros / 1000000), static_cast<suseconds_t>(micros % 1000000)};
+    ::setsockopt(descriptor_, SOL_SOCKET, SO_RCVTIMEO, &time, sizeof time);
 }
 
 void UdpSocket::wake() { ::shutdown(descriptor_, SHUT_RD); }

@@ -5,6 +5,7 @@
 // still holds the object.
 #include <netinet/in.h>
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -36,6 +37,9 @@ public:
     };
     // Waits up to the receive time-out for one datagram.
     Received receiveFrom(std::span<std::uint8_t> buffer);
+    // Changes the receive time-out (one second when opened); a wait under a
+    // millisecond is raised to one, as zero would mean no time-out at all.
+    void setReceiveWait(std::chrono::microseconds wait);
 
     // Releases a thread blocked in receiveFrom at once (used when a loop is
     // asked to end); later receives return at once too.

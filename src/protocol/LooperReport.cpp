@@ -1,5 +1,7 @@
 #include "protocol/LooperReport.h"
 
+#include <algorithm>
+
 #include "common/ConsoleLine.h"
 #include "common/ConsoleTexts.h"
 #include "protocol/CompactStatus.h"
@@ -101,7 +103,12 @@ LooperReport decodeDatagram(std::span<const std::uint8_t> datagram)
     case '<':
         if (auto text = net::logReplyText(datagram)) return LogReport{std::move(*text)};
         return {};
-    case sysex::kStart: return decodeSysEx(datagram);
+    case sysex::kStart: {
+        // Checked as the MIDI read procedure checks: data bytes only, up to its closing 0xF7.
+        const bool whole = datagram.size() >= 2 && datagram.back() == sysex::kEnd &&
+                           std::all_of(datagram.begin() + 1, datagram.end() - 1, [](std::uint8_t b) { return b < 0x80; });
+        return whole ? decodeSysEx(datagram) : LooperReport{};
+    }
     default: return {};
     }
 }

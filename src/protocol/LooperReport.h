@@ -62,7 +62,8 @@ using LooperReport = std::variant<std::monostate, TrackReport, LogReport, Inform
 LooperReport decodeSysEx(std::span<const std::uint8_t> message);
 
 // One datagram from the looper, by its first byte: a compact status report
-// (0x00), a log reply ("<"), a SysEx message (0xF0); anything else is nothing.
+// (0x00), a log reply ("<"), a SysEx message (0xF0, data bytes, 0xF7: a byte
+// of 0x80 or more inside drops it, as on MIDI); anything else is nothing.
 LooperReport decodeDatagram(std::span<const std::uint8_t> datagram);
 
 }  // namespace qx

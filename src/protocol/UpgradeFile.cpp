@@ -1,5 +1,7 @@
 #include "protocol/UpgradeFile.h"
 
+#include "common/RegularFile.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -20,19 +22,16 @@ std::string hex(std::uint8_t b)
 
 std::variant<Bytes, std::string> readUpgradeFile(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return "cannot open " + path + ": " + std::strerror(errno);
-    Bytes contents;
-    contents.reserve(kMaxUpgradeFile);
-    char chunk[65536];
-    while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
-        contents.insert(contents.end(), chunk, chunk + in.gcount());
-        if (contents.size() > kMaxUpgradeFile)
-            return path + " is longer than 1,000,000 bytes; refused rather than cut";
+    const FileRead file = readRegularFile(path, kMaxUpgradeFile);
+    switch (file.problem) {
+    case FileRead::Problem::none: break;
+    case FileRead::Problem::cannotOpen: return "cannot open " + path + ": " + file.reason;
+    case FileRead::Problem::notRegular: return path + " is not a firmware file: " + file.reason;
+    case FileRead::Problem::tooLong: return path + " is longer than 1,000,000 bytes; refused rather than cut";
+    case FileRead::Problem::cannotRead: return "cannot read " + path + ": " + file.reason;
     }
-    if (in.bad()) return "cannot read " + path;
-    if (contents.empty()) return path + " is empty";
-    return contents;
+    if (file.contents.empty()) return path + " is empty";
+    return Bytes(file.contents.begin(), file.contents.end());
 }
 
 std::optional<std::string> checkSysExUpgrade(const Bytes& contents)

@@ -71,15 +71,14 @@ Outcome LooperSession::upgrade(const std::string& path)
         if (auto fault = checkSysExUpgrade(contents))
             return {false, "Upgrade refused: " + path + " is not a SysEx upgrade file (" + *fault + ")"};
     }
-    if (!gate_.tryEnter("upgrade")) {
+    TransferGate::Hold hold = gate_.enter("upgrade");
+    if (!hold) {
         const std::string holder = gate_.holder();
         const std::string why = holder == "upgrade" ? "an upgrade is already running" : "a " + holder + " is running";
         return {false, "Upgrade refused: " + why};
     }
-    if (auto refusal = link(over).startUpgrade(std::move(contents))) {
-        gate_.leave();
-        return {false, *refusal};
-    }
+    if (auto refusal = link(over).startUpgrade(std::move(contents))) return {false, *refusal};
+    hold.handOver();  // the upgrade's end leaves the gate
     return {true, "Upgrade started: " + path};
 }
 

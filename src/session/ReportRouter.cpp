@@ -18,14 +18,17 @@ void ReportRouter::received(Transport, LooperReport report)
     if (auto* tracks = std::get_if<TrackReport>(&report)) {
         takeTracks(*tracks);
     } else if (auto* log = std::get_if<LogReport>(&report)) {
-        mainQueue_.post([model = models_.log, text = std::move(log->text)] { model->append(text); });
+        takeLog(std::move(log->text));
     } else if (auto* info = std::get_if<InformationReport>(&report)) {
         showDeviceLine(info->text + " - MIDI");
     } else if (auto* effects = std::get_if<EffectsReport>(&report)) {
-        transferReply_(std::move(effects->message));
-        mainQueue_.post([bank1 = models_.effects1, bank2 = models_.effects2, values = *effects] {
-            bank1->applyValues(FunctionValues(values.bank1.begin(), values.bank1.end()));
-            bank2->applyValues(FunctionValues(values.bank2.begin(), values.bank2.end()));
+        transferReply_(effects->message);
+        if (!latestEffects_->offer(std::move(*effects))) return;
+        mainQueue_.post([bank1 = models_.effects1, bank2 = models_.effects2, latest = latestEffects_] {
+            if (const auto values = latest->take()) {
+                bank1->applyValues(FunctionValues(values->bank1.begin(), values->bank1.end()));
+                bank2->applyValues(FunctionValues(values->bank2.begin(), values->bank2.end()));
+            }
         });
     } else if (auto* mapping = std::get_if<ButtonMappingReport>(&report)) {
         mainQueue_.post([model = models_.button, code = mapping->code, functions = mapping->functions] {
@@ -60,7 +63,23 @@ void ReportRouter::takeTracks(const TrackReport& report)
         }
         host_.arbiter.answered(Transport::midi);
     }
-    mainQueue_.post([model = models_.tracks, tracks = report.tracks] { model->updateFromStatus(tracks); });
+    if (!latestTracks_->offer(report.tracks)) return;
+    mainQueue_.post([model = models_.tracks, latest = latestTracks_] {
+        if (const auto tracks = latest->take()) model->updateFromStatus(*tracks);
+    });
+}
+
+void ReportRouter::takeLog(std::string text)
+{
+    // Text waiting longer than the log keeps loses its front, as the log would.
+    const auto join = [](std::string& waiting, std::string&& newer) {
+        waiting += newer;
+        if (waiting.size() > LogText::kLimit) waiting.erase(0, waiting.size() - LogText::kLimit);
+    };
+    if (!pendingLog_->offer(std::move(text), join)) return;
+    mainQueue_.post([model = models_.log, pending = pendingLog_] {
+        if (const auto text = pending->take()) model->append(*text);
+    });
 }
 
 void ReportRouter::requestConfiguration()

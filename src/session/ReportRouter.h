@@ -4,8 +4,12 @@
 // and a status report after a silence (or the first on a new link) asks for
 // the looper's configuration. Called on the links' threads.
 #include <functional>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "common/MainQueue.h"
+#include "session/HandOff.h"
 #include "session/SessionModels.h"
 #include "transport/Link.h"
 
@@ -26,6 +30,7 @@ public:
 
 private:
     void takeTracks(const TrackReport& report);
+    void takeLog(std::string text);
     void requestConfiguration();
 
     MainQueue& mainQueue_;
@@ -33,6 +38,11 @@ private:
     LinkHost host_;
     ReplyTaker transferReply_;
     std::function<void(const Outcome&)> upgradeEndedHook_;
+    // Shared with the task posted to the UI thread, which may outlive the router.
+    std::shared_ptr<HandOff<std::vector<QXStatusStruct>>> latestTracks_ =
+        std::make_shared<HandOff<std::vector<QXStatusStruct>>>();
+    std::shared_ptr<HandOff<EffectsReport>> latestEffects_ = std::make_shared<HandOff<EffectsReport>>();
+    std::shared_ptr<HandOff<std::string>> pendingLog_ = std::make_shared<HandOff<std::string>>();
 };
 
 }  // namespace qx

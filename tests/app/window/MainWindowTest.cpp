@@ -308,9 +308,11 @@ private slots:
         view.cancelButton()->click();
         QCOMPARE(outcome(bar), QString("failed: Save cancelled: nothing written"));
         QVERIFY(!view.cancelButton()->isEnabled() && !std::filesystem::exists(saved.toStdString()));
-        view.restoreButton()->click();
+        view.restoreButton()->click();  // the file is looked at off the UI thread
+        for (int i = 0; i < 500 && !outcome(bar).startsWith("failed"); ++i) panel.ui.waitAndDrain(std::chrono::milliseconds(10));
         QVERIFY2(outcome(bar).startsWith("failed: Restore refused") && outcome(bar).contains(missing),
                  qPrintable(outcome(bar)));
+        QVERIFY(!view.cancelButton()->isEnabled());
 
         // The progress bar holds any fraction within its total.
         const std::pair<double, int> quartersShown[] = {{0.0, 0}, {0.25, 1}, {1.7, 4}, {-0.5, 0}};
@@ -392,6 +394,17 @@ private slots:
         bar->setValue(0);  // scrolled up by the user: an append leaves the view there
         panel.receive(sim::reply::logText("more\n"));
         QCOMPARE(bar->value(), 0);
+
+        // Past its limit the log loses whole lines at its front, and the view
+        // the same text, the user's cursor staying on the text it was on.
+        const std::string line = std::string(199, 'x') + "\n";
+        view.moveCursor(QTextCursor::End);
+        for (std::size_t sent = 0; sent < LogText::kLimit + 4000; sent += line.size())
+            panel.receive(sim::reply::logText(line));
+        const std::string& log = panel.models().log->log();
+        QVERIFY(log.size() <= LogText::kLimit && log.size() > LogText::kLimit - line.size());
+        QVERIFY(log.starts_with(line) && panel.models().log->dropped() > expected.size());
+        QCOMPARE(view.toPlainText().toStdString(), log);
     }
 
     void workerPostsRunOnTheUiThreadInOrder()

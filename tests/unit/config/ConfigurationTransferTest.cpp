@@ -108,11 +108,18 @@ protected:
     ConfigurationRead& read = config.read();
 };
 
+// Replies are kept only while a transfer runs, and then only up to a limit.
 // Only replies that fill buttons not yet read count as news; a transfer that
 // hears none for the limit ends.
 TEST_F(Configuration, OnlyNewRepliesKeepATransferAlive)
 {
-    config.takeReply(test::padded("F0 00 02 33 09 08 00 30 7F 7F", 38));  // one byte short
+    config.takeReply(block(0, {}));
+    EXPECT_EQ(read.replies.count(), 0u) << "no transfer runs";
+    for (std::size_t i = 0; i < ConfigurationRead::kMaxReplies + 5; ++i) read.replies.enqueue(block(0, {}));
+    EXPECT_EQ(read.replies.count(), ConfigurationRead::kMaxReplies);
+    EXPECT_EQ(read.replies.dropped(), 5u);
+    read.begin();
+    read.replies.enqueue(test::padded("F0 00 02 33 09 08 00 30 7F 7F", 38));  // one byte short
     EXPECT_TRUE(read.runPass());
     EXPECT_FALSE(read.banks.valid) << "a short effects report is no report";
     clockMs += 9900;
@@ -120,7 +127,7 @@ TEST_F(Configuration, OnlyNewRepliesKeepATransferAlive)
     for (const auto& [reply, waited, silent] : {std::tuple{block(0, {}), 9900, false},
                                                 std::tuple{block(0, {}), 200, true},
                                                 std::tuple{sim::reply::effectsReport({}), 0, false}}) {
-        config.takeReply(reply);
+        read.replies.enqueue(reply);
         read.runPass();
         clockMs += waited;
         EXPECT_EQ(read.looperSilent(), silent) << "a repeated block is no news";
@@ -230,7 +237,14 @@ TEST_F(Configuration, AnythingButAConfigurationFileRestoresNothing)
             << outcome.text.substr(0, 200);
         EXPECT_LT(outcome.text.size(), 400u) << "the file is not printed back";
     }
-    EXPECT_NE(checkConfigurationFile(folder / "absent.cfg").value_or("").find("Could not read"), std::string::npos);
+    // Only a regular file of at most 256 KiB is read; a FIFO does not block.
+    ASSERT_EQ(::mkfifo((folder / "pipe.cfg").c_str(), 0600), 0);
+    writeText(folder / "huge.cfg", std::string(kMaxConfigurationFile + 1, ' '));
+    for (const auto& [name, reason] : {std::pair{"absent.cfg", "Could not read"},
+                                       {"pipe.cfg", "it is not a regular file"},
+                                       {"huge.cfg", "longer than 262144 bytes, too long for a configuration file"},
+                                       {"", "it is a folder"}})
+        EXPECT_NE(checkConfigurationFile(folder / name).value_or("").find(reason), std::string::npos) << name;
     EXPECT_TRUE(sent.empty());
     EXPECT_TRUE(console.lines().empty());
 }
@@ -243,9 +257,15 @@ TEST_F(Configuration, AnythingButAConfigurationFileRestoresNothing)
 // show on the button tab from the UI thread.
 TEST_F(Configuration, RefusalsThenAStoppedASilentAWholeSaveAndARestore)
 {
+    // A file that cannot be applied ends the restore, off the UI thread,
+    // before the looper is read.
     writeText(folder / "list.cfg", "[1,2,3]");
-    EXPECT_EQ(config.restore(folder / "list.cfg"), "Restore refused: " + (folder / "list.cfg").string() +
-                                                       " is not a configuration file: the top level is not an object");
+    ASSERT_EQ(config.restore(folder / "list.cfg"), std::nullopt);
+    ASSERT_TRUE(awaitOutcome(true));
+    EXPECT_EQ(outcomes, std::vector<std::string>{"failed: Restore refused: " + (folder / "list.cfg").string() +
+                                                 " is not a configuration file: the top level is not an object"});
+    EXPECT_EQ(gate.holder(), "");
+    outcomes.clear();
     writeText(folder / "wanted.cfg", "{\"MIDIButtons\":{\"12\":[1,2,-1,0,0,0,0,0],\"7\":[1,2,3,4,5,6,7,8,9]}}");
     ASSERT_TRUE(gate.tryEnter("upgrade"));
     EXPECT_EQ(config.restore(folder / "wanted.cfg"), "Restore refused: an upgrade is running");

@@ -140,6 +140,14 @@ TEST(MidiReassembler, RebuildsSplitMessagesAndDropsInterruptedOnes)
     for (const char* packet : {"F0 00 02", "33 02 F7 F0 01", "90 02 F7", "F0 03 F8 04 F7", "F0 05 F7"})
         reassembler.feed(hex(packet));
     EXPECT_EQ(messages, (std::vector<Bytes>{hex("F0 00 02 33 02 F7"), hex("F7"), hex("F7"), hex("F0 05 F7")}));
+
+    // A message longer than any of the looper's is dropped; the next one is whole.
+    messages.clear();
+    Bytes endless = hex("F0 00 02 33");
+    endless.resize(MidiReassembler::kMaxAssembled + 1, 0x11);
+    reassembler.feed(endless);
+    reassembler.feed(hex("11 F7 F0 06 F7"));
+    EXPECT_EQ(messages, (std::vector<Bytes>{hex("F7"), hex("F0 06 F7")}));
 }
 
 }  // namespace qx

@@ -34,7 +34,7 @@ TEST(NetUpgradeTransfer, NumberedSlicesCarryTheWholeFileWithoutAnEmptyLastOne)
     EXPECT_TRUE(sent == 2 && transfer.sliceCount() == 2 && transfer.complete()) << sent;
 }
 
-TEST(NetUpgradeTransfer, OnlyTheLooperMovesItOnAndFiveSilencesInARowEndIt)
+TEST(NetUpgradeTransfer, OnlyTheAskingPortMovesItOnAndFiveSilencesInARowEndIt)
 {
     NetUpgradeTransfer transfer(Bytes(512 * 10), kLooper);
     EXPECT_EQ(transfer.onSilence().sendSlice, std::nullopt);  // nothing to resend before the start request
@@ -51,13 +51,17 @@ TEST(NetUpgradeTransfer, OnlyTheLooperMovesItOnAndFiveSilencesInARowEndIt)
     EXPECT_TRUE(sameHostAndPort(resend.to, kLooperTransferPort));
     for (int i = 0; i < 3; ++i) transfer.onSilence();
     // A late acknowledgement moves nothing but shows the looper is still there.
-    const auto late = transfer.onDatagram(ack(2), kLooper);
+    const auto late = transfer.onDatagram(ack(2), kLooperTransferPort);
     EXPECT_TRUE(!late.sendSlice && !late.progress);
     for (int i = 0; i < 4; ++i) transfer.onSilence();
-    // Neither a stranger nor a broken datagram counts as the looper's answer.
+    // Once started, only the port that asked speaks for the transfer: not a
+    // stranger, not another port of the looper's host (not even with a start
+    // request), and not a broken or unknown datagram.
     transfer.onDatagram(ack(6), kStranger);
-    for (const Bytes& broken : {Bytes{0x00, 0x04, 0x00}, Bytes{'<', 0x04, 0x00, 0x06}})
-        transfer.onDatagram(broken, kLooper);
+    transfer.onDatagram(ack(6), kLooper);
+    transfer.onDatagram(kStartRequest, kLooper);
+    for (const Bytes& broken : {Bytes{0x00, 0x04, 0x00}, Bytes{'<', 0x04, 0x00, 0x06}, Bytes{0x00, 0x07}, ack(7)})
+        transfer.onDatagram(broken, kLooperTransferPort);
     EXPECT_EQ(transfer.slice(), 6);
     EXPECT_FALSE(transfer.finished());
     transfer.onSilence();

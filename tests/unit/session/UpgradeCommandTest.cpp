@@ -2,12 +2,12 @@
 // leaves no upgrade running; the largest file taken (1,000,000 bytes) goes out
 // over MIDI whole, message by message, and its end frees the way for the next.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 
-#include "support/Hex.h"
 #include "midi/MidiUpgrade.h"
 #include "support/Hex.h"
 #include "support/SessionUnderTest.h"
@@ -27,7 +27,8 @@ TEST(UpgradeCommand, BadFilesAreRefusedBeforeAnythingIsSentAndAWholeFileGoesOutI
     const Bytes largest = test::sysExRun(std::vector<std::size_t>(4000, 250));
     const std::string good = write("good.syx", largest), empty = write("empty.syx", {});
     const std::string big = write("big.syx", Bytes(1'000'001, 0xF0)), bad = write("bad.syx", test::sysExRun({10, 300}));
-    const std::string missing = (folder / "missing.syx").string();
+    const std::string missing = (folder / "missing.syx").string(), pipe = (folder / "pipe.syx").string();
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);  // with no writer: opening it must not wait for one
 
     test::SessionUnderTest panel;
     LooperSession& session = panel.session;
@@ -41,6 +42,8 @@ TEST(UpgradeCommand, BadFilesAreRefusedBeforeAnythingIsSentAndAWholeFileGoesOutI
         {big, big + " is longer than 1,000,000 bytes; refused rather than cut"},
         {bad, bad + " is not a SysEx upgrade file (offset 10: message of 300 bytes is longer than 256)"},
         {missing, "cannot open " + missing + ": No such file or directory"},
+        {pipe, pipe + " is not a firmware file: it is not a regular file"},
+        {folder.string(), folder.string() + " is not a firmware file: it is a folder"},
     };
     for (const auto& [path, reason] : refused) {
         EXPECT_EQ(session.upgrade(path).text, "Upgrade refused: " + reason);
