@@ -14,9 +14,9 @@ namespace qx {
 
 class MidiReassembler {
 public:
-    // The looper's longest message is a few hundred bytes; one growing past
-    // this is dropped, so a stream without an end costs no memory.
-    static constexpr std::size_t kMaxAssembled = 4096;
+    // The looper's longest reply is 159 bytes; a message growing past this is
+    // dropped as it comes, so a stream without an end costs no memory.
+    static constexpr std::size_t kMaxAssembled = 64 * 1024;
     using Handler = std::function<void(const Bytes& message)>;
     explicit MidiReassembler(Handler handler) : handler_(std::move(handler)) {}
 

@@ -1,5 +1,7 @@
 #include "midi/RtMidiEndpoints.h"
 
+#include "midi/JackMidiInput.h"
+
 #include <rtmidi/RtMidi.h>
 #include <unistd.h>
 
@@ -72,6 +74,10 @@ public:
                 destinationNames_.push_back(name);
             }
         }
+        if (api == RtMidi::UNIX_JACK) {
+            openJackInput(clientName, sources);
+            return;
+        }
         for (const auto& name : sources) {
             auto in = std::make_unique<RtMidiIn>(api, clientName, 1024);
             in->setErrorCallback(ignoreRtMidiError);
@@ -86,6 +92,7 @@ public:
 
     ~RtMidiEndpoints() override
     {
+        jackInput_.reset();
         for (auto& in : inputs_) in->closePort();
         inputs_.clear();
         outputs_.clear();
@@ -113,17 +120,32 @@ public:
     }
 
 private:
+    void openJackInput(const std::string& clientName, const std::vector<std::string>& sources)
+    {
+        if (sources.empty()) return;
+        jackInput_ = JackMidiInput::open(clientName, clientName + "_InPort",
+                                         [this](std::span<const std::uint8_t> bytes) { deliver(bytes); });
+        if (!jackInput_) return;
+        for (const auto& name : sources)
+            if (jackInput_->connectFrom(name)) sourceNames_.push_back(name);
+    }
+
     static void received(double, std::vector<unsigned char>* bytes, void* self)
     {
-        auto* endpoints = static_cast<RtMidiEndpoints*>(self);
+        if (bytes) static_cast<RtMidiEndpoints*>(self)->deliver(*bytes);
+    }
+
+    void deliver(std::span<const std::uint8_t> bytes)
+    {
         // Held while delivering, so that once setReceiver(nullptr) returns no
         // delivery is still running.
-        std::lock_guard guard(endpoints->receiverLock_);
-        if (endpoints->receiver_ && bytes) endpoints->receiver_(*bytes);
+        std::lock_guard guard(receiverLock_);
+        if (receiver_) receiver_(bytes);
     }
 
     std::vector<std::unique_ptr<RtMidiOut>> outputs_;
     std::vector<std::unique_ptr<RtMidiIn>> inputs_;
+    std::unique_ptr<JackMidiInput> jackInput_;  // the sources, under JACK
     std::vector<std::string> destinationNames_;
     std::vector<std::string> sourceNames_;
     std::mutex receiverLock_;

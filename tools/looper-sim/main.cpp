@@ -65,7 +65,8 @@ int main(int argc, char** argv)
     std::unique_ptr<UdpLooper> udp;
     try {
         if (options.midi) midi = std::make_unique<MidiPortLooper>(engine, options.backend);
-        if (options.udpAddress) udp = std::make_unique<UdpLooper>(engine, *options.udpAddress, options.udpPort);
+        if (options.udpAddress)
+            udp = std::make_unique<UdpLooper>(engine, *options.udpAddress, options.udpPort, options.replyPort);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "qx-looper-sim: %s\n", error.what());
         return 1;

@@ -1,9 +1,10 @@
 // A session's network link, with the window on it (off screen), in the
 // panel's namespace (10.77.0.1) against qx-looper-sim in the looper's
-// (10.77.0.2), joined by a veth pair; this binary is started with "ip netns
-// exec" in the panel's. The poll cycle's order, the hand-back after ten silent
-// passes and the upgrade's slices are the unit tests' business, the upgrade
-// through faults qxctl's; here the link meets the kernel's interfaces.
+// (10.77.0.2, and a second responder at 10.77.0.3 where a test wants one),
+// joined by a veth pair; this binary is started with "ip netns exec" in the
+// panel's. The poll cycle's order, the hand-back after ten silent passes and
+// the upgrade's slices are the unit tests' business, the upgrade through
+// faults qxctl's; here the link meets the kernel's interfaces.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -17,6 +18,7 @@
 #include "app/MainWindow.h"
 #include "app/PanelStatusBar.h"
 #include "session/SessionFactory.h"
+#include "support/ConsoleCapture.h"
 #include "support/Hex.h"
 #include "support/Namespaces.h"
 #include "support/SimulatedLooper.h"
@@ -40,6 +42,12 @@ std::uint64_t packetsOut(const std::string& interface)
     return total;
 }
 
+// Console lines that tell of a second looper.
+std::ptrdiff_t secondLooperNotices(const ConsoleCapture& console)
+{
+    return std::ranges::count_if(console.lines(), [](const std::string& l) { return l.starts_with("\"Two loopers"); });
+}
+
 class Netns : public ::testing::Test {
 protected:
     void SetUp() override
@@ -53,9 +61,25 @@ protected:
     {
         return waitUntil([&] { return sim.received(line) >= count; }, 15s);
     }
+    // Another simulator on the looper's segment, at its second address.
+    static SimulatedLooper responder(const std::string& name, const std::vector<std::string>& options = {})
+    {
+        std::vector<std::string> argv{"ip", "netns", "exec", QX_LOOPER_NETNS, QX_SIM_PATH, "--udp", "10.77.0.3",
+                                      "--journal", "--name", name};
+        argv.insert(argv.end(), options.begin(), options.end());
+        return SimulatedLooper(std::move(argv));
+    }
+    void expectConnectedToTheLooper()
+    {
+        ui.drain();
+        EXPECT_EQ(models.linkStatus->state(), (LinkState{LinkState::Phase::connectedNetwork, "QXnetns", "10.77.0.2"}));
+        EXPECT_EQ(models.deviceLine->text(), "QXnetns - 10.77.0.2:5667");
+    }
 
+    // Bound to its own address rather than 0.0.0.0, so that a responder can
+    // take port 5667 on the segment's other address.
     SimulatedLooper sim{
-        {"ip", "netns", "exec", QX_LOOPER_NETNS, QX_SIM_PATH, "--udp", "0.0.0.0", "--journal", "--name", "QXnetns"}};
+        {"ip", "netns", "exec", QX_LOOPER_NETNS, QX_SIM_PATH, "--udp", "10.77.0.2", "--journal", "--name", "QXnetns"}};
     ManualMainQueue ui;
     const LinkChoice testSubnetOnly{.midi = {}, .network = NetworkLink::Options{.enumerate = testSubnetInterfaces}};
     LooperSession session{ui, makeLinks(testSubnetOnly)};
@@ -111,6 +135,43 @@ TEST_F(Netns, ShuttingTheSessionDownStopsAnUpgradeWithTheSliceItReached)
     EXPECT_FALSE(models.outcome->last().success);
     EXPECT_TRUE(models.outcome->last().text.starts_with("Upgrade stopped: the link was shut down at slice "));
     EXPECT_TRUE(models.outcome->last().text.ends_with(" of 586")) << models.outcome->last().text;
+}
+
+// An identity reply from another port than the looper's is not a looper's,
+// however early it comes.
+TEST_F(Netns, AnIdentityReplyFromAnotherPortIsPassedOverForTheLooperThatAnswersLater)
+{
+    SimulatedLooper stranger = responder("Impostor", {"--reply-port", "5668"});
+    ASSERT_TRUE(stranger.ready());
+    ASSERT_TRUE(sim.ok("delay 200"));
+    ConsoleCapture console;
+    link.start();
+    ASSERT_TRUE(received(kLogQuery, 3)) << stranger.received("rx ") << " messages reached the stranger";
+    expectConnectedToTheLooper();
+    session.stop();
+    EXPECT_EQ(sim.received(kIdQuery), 1u);
+    EXPECT_EQ(stranger.journal(), std::vector<std::string>{kIdQuery});
+    EXPECT_EQ(secondLooperNotices(console), 0);
+}
+
+// A second looper's later answer (sent twice here) is told of once; the first
+// found keeps the link.
+TEST_F(Netns, ASecondLooperThatAnswersLaterIsToldOfOnceAndNeverPolled)
+{
+    SimulatedLooper second = responder("Second");
+    ASSERT_TRUE(second.ready());
+    ASSERT_TRUE(second.ok("delay 200") && second.ok("dup-replies 1"));
+    ConsoleCapture console;
+    const std::string told = "\"Two loopers answered: QXnetns at 10.77.0.2, Second at 10.77.0.3; using the first\"";
+    link.start();
+    ASSERT_TRUE(waitUntil([&] { return secondLooperNotices(console) > 0; }, 15s));
+    ASSERT_TRUE(received(kLogQuery, sim.received(kLogQuery) + 3));
+    expectConnectedToTheLooper();
+    session.stop();
+    EXPECT_EQ(secondLooperNotices(console), 1);
+    EXPECT_EQ(std::ranges::count(console.lines(), told), 1);
+    EXPECT_EQ(sim.received(kIdQuery), 1u);
+    EXPECT_EQ(second.journal(), std::vector<std::string>{kIdQuery});
 }
 
 }  // namespace

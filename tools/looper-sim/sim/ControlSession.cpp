@@ -145,6 +145,19 @@ std::vector<std::string> ControlSession::run(const std::string& line)
             return usage("press KIND NUM (each 0 to 127)");
         return {"ok"};
     }
+    if (command == "flood") {
+        // Answers once the whole flood has gone out, which takes seconds: about
+        // 1.5 MB a second on MIDI.
+        std::optional<FloodKind> kind;
+        std::uint64_t count = 0;
+        if (args != 2 || !(kind = parseFloodKind(arg(1))) || !parse(arg(2), count) || count < 1 ||
+            count > 1'000'000'000 || ((*kind == FloodKind::SysEx || *kind == FloodKind::SysExNoEnd) && count < 6))
+            return usage("flood effects|status|log|sysex|sysex-noend COUNT (1 to 1000000000, sysex at least 6)");
+        const LooperEngine::FloodSent sent = engine_.flood(*kind, count);
+        return {"ok midi=" + std::to_string(sent.midiBytes) + " udp=" + std::to_string(sent.udpBytes) +
+                " datagrams=" + std::to_string(sent.udpDatagrams) + " from=" + seconds(sent.from) +
+                " to=" + seconds(sent.to)};
+    }
     if (command == "track") {
         int track = 0;
         std::optional<TrackState> state;

@@ -1,5 +1,9 @@
 #include "sim/LooperEngine.h"
 
+#include <algorithm>
+#include <limits>
+#include <thread>
+
 #include "sim/LooperReplies.h"
 
 namespace qx::sim {
@@ -47,6 +51,7 @@ std::vector<Reply> LooperEngine::receiveLocked(Transport transport, std::span<co
         journal_.record(entry);
         advanceLocked();
         Outgoing out = transport == Transport::Midi ? answerSysExLocked(bytes) : answerDatagramLocked(bytes);
+        if (transport == Transport::Midi && midiBusy_) out = {};
         faults_.shapeReplies(out.answers);
         faults_.shapeAcks(out.transfer);
         replies = std::move(out.answers);
@@ -58,11 +63,11 @@ std::vector<Reply> LooperEngine::receiveLocked(Transport transport, std::span<co
 
 void LooperEngine::advanceLocked() { log_.append(deck_.advanceTo(clock_->now())); }
 
-int LooperEngine::addEventListener(EventListener listener)
+int LooperEngine::addEventListener(EventListener listener, Transport transport)
 {
     std::lock_guard guard(lock_);
     const int id = nextListenerId_++;
-    listeners_[id] = std::make_shared<const EventListener>(std::move(listener));
+    listeners_[id] = {std::make_shared<const EventListener>(std::move(listener)), transport};
     return id;
 }
 
@@ -80,10 +85,74 @@ bool LooperEngine::pressButton(int kindCode, int number)
     {
         std::lock_guard guard(lock_);
         if (faults_.faults().silent) return true;
-        for (const auto& [id, listener] : listeners_) listeners.push_back(listener);
+        for (const auto& [id, listener] : listeners_) listeners.push_back(listener.call);
     }
     for (const auto& listener : listeners) (*listener)(event);
     return true;
+}
+
+LooperEngine::FloodSent LooperEngine::flood(FloodKind kind, std::uint64_t count)
+{
+    // One lane per transport that has listeners, each with its own pace.
+    constexpr double kUnlimited = std::numeric_limits<double>::infinity();
+    struct Lane {
+        FloodStream stream;
+        std::vector<std::shared_ptr<const EventListener>> listeners;
+        double bytesPerSecond;
+        double packetsPerSecond;
+        std::uint64_t bytes = 0;
+        std::uint64_t packets = 0;
+        bool done = false;
+        double due() const { return std::max(bytes / bytesPerSecond, packets / packetsPerSecond); }
+    };
+    std::vector<Lane> lanes;
+    FloodSent sent;
+    {
+        std::lock_guard guard(lock_);
+        sent.from = sent.to = clock_->now();
+        if (faults_.faults().silent) return sent;
+        advanceLocked();
+        const FloodScene scene{effects_, deck_.tracks(), deck_.count(), deck_.selected()};
+        for (const Transport transport : {Transport::Midi, Transport::Udp}) {
+            Lane lane{FloodStream(kind, count, transport, scene), {},
+                      transport == Transport::Midi ? kMidiFloodRate : kUdpFloodRate,
+                      transport == Transport::Midi ? kUnlimited : kUdpFloodDatagrams};
+            for (const auto& [id, listener] : listeners_)
+                if (listener.transport == transport) lane.listeners.push_back(listener.call);
+            if (!lane.listeners.empty()) lanes.push_back(std::move(lane));
+        }
+        midiBusy_ = (kind == FloodKind::SysEx || kind == FloodKind::SysExNoEnd) &&
+                    std::ranges::any_of(lanes, [](const Lane& l) { return l.stream.transport() == Transport::Midi; });
+    }
+    const auto start = std::chrono::steady_clock::now();
+    for (;;) {
+        Lane* lane = nullptr;
+        for (Lane& l : lanes)
+            if (!l.done && (!lane || l.due() < lane->due())) lane = &l;
+        if (!lane) break;
+        std::this_thread::sleep_until(start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                                  std::chrono::duration<double>(lane->due())));
+        const Bytes packet = lane->stream.next();
+        if (packet.empty()) {
+            lane->done = true;
+            continue;
+        }
+        for (const auto& listener : lane->listeners) (*listener)(packet);
+        lane->bytes += packet.size();
+        ++lane->packets;
+    }
+    for (const Lane& lane : lanes) {
+        if (lane.stream.transport() == Transport::Midi) {
+            sent.midiBytes = lane.bytes;
+        } else {
+            sent.udpBytes = lane.bytes;
+            sent.udpDatagrams = lane.packets;
+        }
+    }
+    std::lock_guard guard(lock_);
+    midiBusy_ = false;
+    sent.to = clock_->now();
+    return sent;
 }
 
 std::vector<SimTrack> LooperEngine::tracks()

@@ -17,6 +17,7 @@
 
 #include "sim/ButtonMappings.h"
 #include "sim/FaultPlan.h"
+#include "sim/Flood.h"
 #include "sim/Journal.h"
 #include "sim/PendingLog.h"
 #include "sim/Reply.h"
@@ -49,15 +50,37 @@ public:
     // datagrams to send back to its sender, in order.
     std::vector<Reply> receiveDatagram(std::span<const std::uint8_t> datagram);
 
-    // Messages the looper sends unprompted (button events) go to every
-    // listener, on the thread that caused them.
+    // Messages the looper sends unprompted (button events, floods) go to every
+    // listener, on the thread that caused them. A flood comes in the form of
+    // the listener's transport.
     using EventListener = std::function<void(const Bytes& message)>;
-    int addEventListener(EventListener listener);
+    int addEventListener(EventListener listener, Transport transport = Transport::Midi);
     void removeEventListener(int id);
     // A pedal press: kind code (0 program change, 1 control change, 2 note)
     // and number, each below 0x80. False for values that cannot be sent. A
     // silent looper sends nothing.
     bool pressButton(int kindCode, int number);
+
+    // Sends a flood to the listeners, packet by packet, paced per transport
+    // (kMidiFloodRate, kUdpFloodRate and kUdpFloodDatagrams), and returns once
+    // the last packet has been handed to them; a silent looper sends nothing.
+    // Runs on the caller's thread and never holds the engine's lock while it
+    // waits, so the looper keeps answering meanwhile; but not on MIDI while
+    // one long SysEx message goes out there, since a reply inside it would
+    // end it.
+    struct FloodSent {
+        std::uint64_t midiBytes = 0;
+        std::uint64_t udpBytes = 0;
+        std::uint64_t udpDatagrams = 0;
+        Nanos from{0}, to{0};  // on the engine's clock, as the journal's times
+    };
+    FloodSent flood(FloodKind kind, std::uint64_t count);
+    // Bytes a second: a JACK client's outgoing ring buffer of 16 KB is emptied
+    // once a period (5.3 ms on the tests' server), about 3 MB/s, and the
+    // sender must stay well below that or the replies queue behind the flood.
+    static constexpr double kMidiFloodRate = 1'500'000;
+    static constexpr double kUdpFloodRate = 4'000'000;
+    static constexpr double kUdpFloodDatagrams = 5'000;
 
     // Tracks (1-based numbers), played on to the clock's present.
     std::vector<SimTrack> tracks();
@@ -118,7 +141,12 @@ private:
     FaultPlan faults_;
     Journal journal_;
     std::shared_ptr<const std::function<void(const std::string&)>> journalSink_;
-    std::map<int, std::shared_ptr<const EventListener>> listeners_;
+    struct Listener {
+        std::shared_ptr<const EventListener> call;
+        Transport transport;
+    };
+    std::map<int, Listener> listeners_;
+    bool midiBusy_ = false;  // one long SysEx message is going out on MIDI
     int nextListenerId_ = 1;
 };
 

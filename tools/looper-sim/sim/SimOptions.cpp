@@ -5,8 +5,8 @@
 namespace qx::sim {
 
 const char* const kSimUsage =
-    "usage: qx-looper-sim [--jack | --alsa | --midi] [--udp ADDR] [--port N] [--name NAME]\n"
-    "                     [--tracks 4|8] [--seed N] [--journal]\n"
+    "usage: qx-looper-sim [--jack | --alsa | --midi] [--udp ADDR] [--port N] [--reply-port N]\n"
+    "                     [--name NAME] [--tracks 4|8] [--seed N] [--journal]\n"
     "Commands are read from standard input, one per line; see README.md.\n";
 
 std::variant<SimOptions, std::string> parseSimOptions(std::span<const std::string> args)
@@ -34,6 +34,8 @@ std::variant<SimOptions, std::string> parseSimOptions(std::span<const std::strin
             options.udpAddress = *address;
         } else if (arg == "--port") {
             if (!number(options.udpPort)) return "--port needs a port number";
+        } else if (arg == "--reply-port") {
+            if (!number(options.replyPort.emplace())) return "--reply-port needs a port number";
         } else if (arg == "--name") {
             const std::string* name = value();
             if (!name) return "--name needs a name";
@@ -50,6 +52,7 @@ std::variant<SimOptions, std::string> parseSimOptions(std::span<const std::strin
             return "unknown option: " + arg;
         }
     }
+    if (options.replyPort && !options.udpAddress) return "--reply-port needs --udp";
     if (!options.midi && !options.udpAddress) options.midi = true;
     return options;
 }

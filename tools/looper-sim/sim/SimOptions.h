@@ -15,6 +15,7 @@ struct SimOptions {
     MidiBackend backend = MidiBackend::Automatic;
     std::optional<std::string> udpAddress;
     std::uint16_t udpPort = 5667;
+    std::optional<std::uint16_t> replyPort;  // replies leave from this port instead
     std::string name = "QX Looper Sim";
     int tracks = 4;
     std::uint64_t seed = 1;

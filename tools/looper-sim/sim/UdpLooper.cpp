@@ -38,17 +38,29 @@ sockaddr_in makeAddress(in_addr address, std::uint16_t port)
     return sa;
 }
 
-int boundSocket(const sockaddr_in& address)
+// Shared sockets let two simulated loopers on one segment both hear its
+// broadcast address; each of them gets every broadcast datagram.
+int boundSocket(const sockaddr_in& address, bool shared = false)
 {
     const int fd = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
     if (fd < 0) throw systemError("socket");
-    if (bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+    const int on = 1;
+    if ((shared && setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0) ||
+        bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
         auto error = systemError("bind " + std::string(inet_ntoa(address.sin_addr)) + ":" +
                                  std::to_string(ntohs(address.sin_port)));
         close(fd);
         throw error;
     }
     return fd;
+}
+
+std::uint16_t localPort(int fd)
+{
+    sockaddr_in bound{};
+    socklen_t length = sizeof bound;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &length);
+    return ntohs(bound.sin_port);
 }
 
 // The broadcast address of the interface that owns this address, if it has one.
@@ -83,10 +95,12 @@ struct LastPeer {
 
 struct UdpLooper::Sockets {
     std::shared_ptr<LooperEngine> engine;
-    int main = -1;       // bound to the given address; every reply leaves here
+    int main = -1;       // bound to the given address
     int broadcast = -1;  // bound to the interface's broadcast address, or -1
+    int reply = -1;      // bound to the reply port of the given address, or -1
     int wake[2] = {-1, -1};
     std::uint16_t port = 0;
+    std::uint16_t replyPort = 0;
     std::optional<in_addr> broadcastAddress;
     std::shared_ptr<DeliveryQueue> queue;
     int listenerId = 0;
@@ -96,7 +110,8 @@ struct UdpLooper::Sockets {
     void sendTo(const Bytes& bytes, const sockaddr_in& peer) const
     {
         // A lost datagram is the panel's problem to notice, as on a real network.
-        (void)sendto(main, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr*>(&peer), sizeof peer);
+        const int from = reply >= 0 ? reply : main;
+        (void)sendto(from, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr*>(&peer), sizeof peer);
     }
 
     void receiveFrom(int fd, Bytes& buffer)
@@ -115,31 +130,36 @@ struct UdpLooper::Sockets {
             queue->post(reply.delay, [this, peer, bytes = std::move(reply.bytes)] { sendTo(bytes, peer); });
     }
 
+    // Whatever reaches the reply port is heard too, so a journal shows every
+    // datagram sent to this looper, wherever it was aimed.
     void receiveLoop()
     {
         Bytes buffer(kMaxDatagram);
+        pollfd fds[4] = {{wake[0], POLLIN, 0}, {main, POLLIN, 0}};
+        nfds_t count = 2;
+        for (int fd : {broadcast, reply})
+            if (fd >= 0) fds[count++] = {fd, POLLIN, 0};
         for (;;) {
-            pollfd fds[3] = {{wake[0], POLLIN, 0}, {main, POLLIN, 0}, {broadcast, POLLIN, 0}};
-            const nfds_t count = broadcast >= 0 ? 3 : 2;
             if (poll(fds, count, -1) < 0) {
                 if (errno == EINTR) continue;
                 return;
             }
             if (fds[0].revents) return;  // stop requested
-            if (fds[1].revents & POLLIN) receiveFrom(main, buffer);
-            if (count == 3 && (fds[2].revents & POLLIN)) receiveFrom(broadcast, buffer);
+            for (nfds_t i = 1; i < count; ++i)
+                if (fds[i].revents & POLLIN) receiveFrom(fds[i].fd, buffer);
         }
     }
 
     void closeAll()
     {
-        for (int fd : {main, broadcast, wake[0], wake[1]})
+        for (int fd : {main, broadcast, reply, wake[0], wake[1]})
             if (fd >= 0) close(fd);
-        main = broadcast = wake[0] = wake[1] = -1;
+        main = broadcast = reply = wake[0] = wake[1] = -1;
     }
 };
 
-UdpLooper::UdpLooper(std::shared_ptr<LooperEngine> engine, const std::string& address, std::uint16_t port)
+UdpLooper::UdpLooper(std::shared_ptr<LooperEngine> engine, const std::string& address, std::uint16_t port,
+                     std::optional<std::uint16_t> replyPort)
     : sockets_(std::make_unique<Sockets>())
 {
     Sockets& s = *sockets_;
@@ -148,15 +168,16 @@ UdpLooper::UdpLooper(std::shared_ptr<LooperEngine> engine, const std::string& ad
     if (inet_pton(AF_INET, address.c_str(), &host) != 1) throw std::runtime_error("not an IPv4 address: " + address);
     try {
         s.main = boundSocket(makeAddress(host, port));
-        sockaddr_in bound{};
-        socklen_t length = sizeof bound;
-        getsockname(s.main, reinterpret_cast<sockaddr*>(&bound), &length);
-        s.port = ntohs(bound.sin_port);
+        s.port = s.replyPort = localPort(s.main);
         // Bound to 0.0.0.0 the socket hears broadcasts already; bound to one
         // address it does not, so the interface's broadcast gets a socket too.
         if (host.s_addr != htonl(INADDR_ANY)) {
             s.broadcastAddress = broadcastOf(host);
-            if (s.broadcastAddress) s.broadcast = boundSocket(makeAddress(*s.broadcastAddress, s.port));
+            if (s.broadcastAddress) s.broadcast = boundSocket(makeAddress(*s.broadcastAddress, s.port), true);
+        }
+        if (replyPort) {
+            s.reply = boundSocket(makeAddress(host, *replyPort));
+            s.replyPort = localPort(s.reply);
         }
         if (pipe2(s.wake, O_CLOEXEC) != 0) throw systemError("pipe");
     } catch (...) {
@@ -176,7 +197,7 @@ UdpLooper::UdpLooper(std::shared_ptr<LooperEngine> engine, const std::string& ad
         // close, so an action that runs finds them open.
         if (auto live = queue.lock(); live && peer)
             live->post(std::chrono::milliseconds(0), [self, event, to = *peer] { self->sendTo(event, to); });
-    });
+    }, Transport::Udp);
     s.receiver = std::thread([self] { self->receiveLoop(); });
 }
 
@@ -192,6 +213,8 @@ UdpLooper::~UdpLooper()
 }
 
 std::uint16_t UdpLooper::port() const { return sockets_->port; }
+
+std::uint16_t UdpLooper::replyPort() const { return sockets_->replyPort; }
 
 std::string UdpLooper::broadcastAddress() const
 {
