@@ -161,6 +161,56 @@ def net_upgrade():
     write("net_upgrade", "empty_file", bytes([0x00, 0x00, start, ack]))
 
 
+def session_stream():
+    """Records for one long-lived session: kind byte, then its operands."""
+    midi, datagram, time, drain, edit, transfer, answer, flood = range(8)
+
+    def sized(kind, data, *before):
+        return bytes([kind, *before]) + struct.pack("<H", len(data)) + data
+
+    def polled(cycles, how=0):
+        """A step of 70 ms, then the looper answers what it was asked."""
+        return bytes([time, 6, answer, how]) * cycles
+
+    write("session_stream", "looper_answers", polled(40) + bytes([drain]))
+    write("session_stream", "answers_over_the_network", polled(40, how=1) + bytes([drain]))
+    # A save the looper answers in full, then a restore of the saved file
+    # while the looper reports other mappings: the restore writes them back.
+    write("session_stream", "save_then_restore",
+          polled(10) + bytes([transfer, 0]) + polled(120) + bytes([time, 255, drain, transfer, 2]) + polled(520, how=2) +
+          bytes([drain]))
+    write("session_stream", "save_cancelled", polled(5) + bytes([transfer, 0]) + polled(5) + bytes([transfer, 1]))
+    # Floods: configuration replies while a save reads, log text past the
+    # log's limit, a SysEx message that never ends.
+    write("session_stream", "reply_flood_during_save",
+          polled(5) + bytes([transfer, 0]) + sized(flood, EFFECTS + BUTTON_EIGHT, 255) + polled(5) + bytes([drain]))
+    write("session_stream", "log_flood", sized(flood, sysex(0x03, *(b"line of looper log text\n" * 6)), 255) +
+          bytes([drain]))
+    write("session_stream", "endless_sysex",
+          sized(midi, bytes([0xF0, 0x00, 0x02, 0x33])) + sized(flood, bytes(range(0x00, 0x80)) * 32, 31) +
+          sized(midi, STATUS))
+    write("session_stream", "every_reply_over_midi",
+          sized(midi, STATUS + LOG + INFO + EFFECTS + BUTTON_ONE + BUTTON_EIGHT + SLICE0 + SLICE72 + BUTTON_EVENT) +
+          bytes([time, 49, drain]))
+    write("session_stream", "datagrams",
+          sized(datagram, compact_status([(3, 96000, 16, 10, 64, 16), (4, 48000, 100, 0, 0, 0)], 1)) +
+          sized(datagram, b"<log>abc</log>\x00") + sized(datagram, b"<id>Unit7</id>") + sized(datagram, STATUS) +
+          bytes([drain]))
+    # The user's picks on every tab, sent by the edit ticks while the looper answers.
+    picks = bytes([edit, 0, 0, 40, edit, 0, 4, 9, edit, 1, 1, 12, edit, 2, 3, 20, edit, 3, 1, 5, edit, 3, 2, 7,
+                   edit, 4, 1, 0, edit, 5, 0, 0, edit, 6, 0, 0, edit, 7, 0, 0])
+    write("session_stream", "edits", polled(5) + picks + polled(30) + bytes([drain]))
+    # Log replies over the network, 292 KB of three-byte characters before the
+    # UI thread takes them: the text waiting is cut to the log's limit inside
+    # a character, and the log, empty at start, must not begin with its rest.
+    reply = b"<log>" + "\u20ac".encode() * 678 + b"</log>\x00"
+    write("session_stream", "log_cut_inside_a_character", sized(flood, reply, 0x80 | 8) + bytes([drain]),
+          kind="regressions")
+    # A looper that goes silent: MIDI gives up, the network side hands it back.
+    write("session_stream", "silence_and_return",
+          polled(5) + bytes([time, 255]) * 12 + polled(10) + bytes([drain]))
+
+
 midi_reassembly()
 handle_sysex()
 upgrade_file()
@@ -168,3 +218,4 @@ config_file()
 config_replies()
 net_datagram()
 net_upgrade()
+session_stream()
