@@ -75,8 +75,11 @@ void ReportRouter::takeLog(std::string text)
     const auto join = [](std::string& waiting, std::string&& newer) {
         waiting += newer;
         if (waiting.size() > LogText::kLimit) waiting.erase(0, waiting.size() - LogText::kLimit);
-        // A cut inside a character drops the rest of it too: an empty log would keep it as is.
-        while (!waiting.empty() && (static_cast<unsigned char>(waiting.front()) & 0xC0) == 0x80) waiting.erase(0, 1);
+        // A cut inside a character drops the rest of it too (at most three
+        // continuation bytes: the text is whole UTF-8).
+        std::size_t rest = 0;
+        while (rest < 3 && rest < waiting.size() && (static_cast<unsigned char>(waiting[rest]) & 0xC0) == 0x80) ++rest;
+        waiting.erase(0, rest);
     };
     if (!pendingLog_->offer(std::move(text), join)) return;
     mainQueue_.post([model = models_.log, pending = pendingLog_] {
