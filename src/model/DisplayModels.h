@@ -4,6 +4,7 @@
 // and how the last long command ended.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "common/LinkState.h"
 #include "common/Outcome.h"
@@ -89,6 +90,22 @@ public:
 private:
     Outcome last_;
     std::uint64_t ended_ = 0;
+};
+
+// The MIDI devices the panel can see now (each a client with ports, by
+// name), following ports as they come and go.
+class MidiDevices : public Observable {
+public:
+    const std::vector<std::string>& names() const { return names_; }
+    void set(std::vector<std::string> names)
+    {
+        if (names == names_) return;
+        names_ = std::move(names);
+        notify();
+    }
+
+private:
+    std::vector<std::string> names_;
 };
 
 }  // namespace qx

@@ -51,6 +51,9 @@ public:
     // Ends a running save or restore at once: a save writes nothing, a
     // restore's writes that have not gone out are taken back.
     Outcome cancelTransfer();
+    // Restricts MIDI to one device's ports (empty: every port), so that a
+    // firmware file or a write never reaches another instrument.
+    void chooseMidiDevice(const std::string& device) { links_.midi->chooseMidiDevice(device); }
     // "upgrade", "save" or "restore" while one runs (a restore until its
     // writes have gone out), else empty.
     std::string running() const { return gate_.holder(); }

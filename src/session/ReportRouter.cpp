@@ -104,6 +104,16 @@ void ReportRouter::showDeviceLine(std::string text)
     mainQueue_.post([model = models_.deviceLine, text = std::move(text)] { model->setText(text); });
 }
 
+void ReportRouter::showMidiDevices(std::vector<std::string> names)
+{
+    mainQueue_.post([model = models_.midiDevices, names = std::move(names)]() mutable { model->set(std::move(names)); });
+}
+
+void ReportRouter::showMidiNotice(std::string text)
+{
+    mainQueue_.post([model = models_.midiNotice, text = std::move(text)] { model->setText(text); });
+}
+
 void ReportRouter::showProgress(double fraction)
 {
     mainQueue_.post([model = models_.progress, fraction] { model->setCompletion(fraction); });

@@ -27,6 +27,8 @@ public:
     void showDeviceLine(std::string text) override;
     void showProgress(double fraction) override;
     void upgradeEnded(Outcome outcome) override;
+    void showMidiDevices(std::vector<std::string> names) override;
+    void showMidiNotice(std::string text) override;
 
 private:
     void takeTracks(const TrackReport& report);

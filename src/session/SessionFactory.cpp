@@ -20,14 +20,16 @@ LooperSession::LinkFactory makeLinks(LinkChoice choice)
     };
 }
 
-std::unique_ptr<LooperSession> makeSystemSession(MainQueue& mainQueue)
+std::unique_ptr<LooperSession> makeSystemSession(MainQueue& mainQueue, const SessionOptions& options)
 {
+    (void)options;  // TODO(issue 14): device choice, trace, verbosity
     return std::make_unique<LooperSession>(
         mainQueue, makeLinks({.midi = [] { return openSystemMidiEndpoints(); }, .network = NetworkLink::Options{}}));
 }
 
-std::unique_ptr<LooperSession> makeDemoSession(MainQueue& mainQueue)
+std::unique_ptr<LooperSession> makeDemoSession(MainQueue& mainQueue, const SessionOptions& options)
 {
+    (void)options;
 #ifdef QX_HAS_DEMO_LOOPER
     return std::make_unique<LooperSession>(mainQueue,
                                            makeLinks({.midi = [] { return sim::makeDemoEndpoints(); }, .network = {}}));
@@ -35,6 +37,12 @@ std::unique_ptr<LooperSession> makeDemoSession(MainQueue& mainQueue)
     (void)mainQueue;
     return nullptr;
 #endif
+}
+
+MidiPortList listSystemMidiPorts(const SessionOptions& options)
+{
+    (void)options;  // TODO(issue 14)
+    return {};
 }
 
 }  // namespace qx

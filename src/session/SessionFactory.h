@@ -4,6 +4,8 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "midi/MidiEndpoints.h"
 #include "net/NetworkLink.h"
@@ -19,10 +21,26 @@ struct LinkChoice {
 };
 LooperSession::LinkFactory makeLinks(LinkChoice choice);
 
-// Every MIDI port present now, then the network.
-std::unique_ptr<LooperSession> makeSystemSession(MainQueue& mainQueue);
+// What the user chose on the command line (or in the window's MIDI menu).
+struct SessionOptions {
+    std::string midiDevice;  // only this MIDI device's ports; empty for every port
+    std::string tracePath;   // every message sent and received, as hex lines; empty for none
+    bool verbose = false;    // the MIDI system's own messages on standard error
+};
+
+// Every MIDI port as ports come and go, then the network.
+std::unique_ptr<LooperSession> makeSystemSession(MainQueue& mainQueue, const SessionOptions& options = {});
 // The in-process simulated looper over MIDI only: no ports, no network.
 // Nothing when this build has no simulated looper.
-std::unique_ptr<LooperSession> makeDemoSession(MainQueue& mainQueue);
+std::unique_ptr<LooperSession> makeDemoSession(MainQueue& mainQueue, const SessionOptions& options = {});
+
+// The MIDI ports the panel would use now with these options ("device:port"),
+// or, when there is no MIDI system, why ("No MIDI: ...") in noMidi.
+struct MidiPortList {
+    std::vector<std::string> destinations;
+    std::vector<std::string> sources;
+    std::string noMidi;
+};
+MidiPortList listSystemMidiPorts(const SessionOptions& options);
 
 }  // namespace qx

@@ -22,6 +22,9 @@ struct SessionModels {
     std::shared_ptr<Tracks> tracks = std::make_shared<Tracks>();
     std::shared_ptr<CompletionPercent> progress = std::make_shared<CompletionPercent>();
     std::shared_ptr<ObservableText> deviceLine = std::make_shared<ObservableText>();
+    // Why there is no MIDI ("No MIDI: ..."), said once; empty while MIDI is there.
+    std::shared_ptr<ObservableText> midiNotice = std::make_shared<ObservableText>();
+    std::shared_ptr<MidiDevices> midiDevices = std::make_shared<MidiDevices>();
     std::shared_ptr<LogText> log = std::make_shared<LogText>();
     std::shared_ptr<LinkStatus> linkStatus = std::make_shared<LinkStatus>();
     std::shared_ptr<CommandOutcome> outcome = std::make_shared<CommandOutcome>();

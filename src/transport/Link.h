@@ -4,6 +4,7 @@
 // and a sink for what the looper says.
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "common/Bytes.h"
 #include "common/LinkState.h"
@@ -25,6 +26,10 @@ public:
     // Upgrade progress, 0 to 1, and how the upgrade ended.
     virtual void showProgress(double fraction) = 0;
     virtual void upgradeEnded(Outcome outcome) = 0;
+    // The MIDI devices present now, after every change; and, once, why
+    // there is no MIDI at all.
+    virtual void showMidiDevices(std::vector<std::string> names) = 0;
+    virtual void showMidiNotice(std::string text) = 0;
 };
 
 struct LinkHost {
@@ -44,6 +49,9 @@ public:
     // it cannot. The caller holds the transfer gate; the link reports the end
     // through the sink's upgradeEnded.
     virtual std::optional<std::string> startUpgrade(Bytes contents) = 0;
+    // Restricts the link to one MIDI device's ports (empty: every port).
+    // Only the MIDI link has ports.
+    virtual void chooseMidiDevice(const std::string& /*device*/) {}
 };
 
 }  // namespace qx
