@@ -15,7 +15,7 @@
 
 #include "BenchSupport.h"
 #include "common/ConsoleLine.h"
-#include "midi/RtMidiEndpoints.h"
+#include "midi/SystemMidiEndpoints.h"
 #include "session/SessionFactory.h"
 #include "support/JackServer.h"
 #include "support/SimulatedLooper.h"

@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "common/ConsoleLine.h"
-#include "midi/RtMidiEndpoints.h"
+#include "midi/SystemMidiEndpoints.h"
 #include "session/SessionFactory.h"
 #include "support/JackServer.h"
 #include "support/Namespaces.h"

@@ -8,25 +8,50 @@ namespace qx {
 MidiLink::MidiLink(LinkHost host, std::unique_ptr<MidiEndpoints> endpoints)
     : host_(host),
       endpoints_(std::move(endpoints)),
-      reassembler_([this](const Bytes& message) { host_.reports.received(Transport::midi, decodeSysEx(message)); })
+      reassembler_([this](const Bytes& message) {
+          if (host_.trace) host_.trace->record(TrafficTrace::Direction::received, "MIDI", message);
+          host_.reports.received(Transport::midi, decodeSysEx(message));
+      })
 {
-    if (endpoints_) {
-        destinationNames_ = endpoints_->destinationNames();
-        sourceNames_ = endpoints_->sourceNames();
+    if (endpoints_)
         endpoints_->setReceiver([this](std::span<const std::uint8_t> bytes) { midiReadProc(bytes); });
-    }
+}
+
+std::vector<std::string> MidiLink::destinations() const
+{
+    return endpoints_ ? endpoints_->destinationNames() : std::vector<std::string>{};
+}
+
+std::vector<std::string> MidiLink::sources() const
+{
+    return endpoints_ ? endpoints_->sourceNames() : std::vector<std::string>{};
+}
+
+void MidiLink::chooseMidiDevice(const std::string& device)
+{
+    if (endpoints_) endpoints_->chooseDevice(device);
 }
 
 MidiLink::~MidiLink()
 {
     stop();
-    // No more bytes may reach a half-destroyed object.
-    if (endpoints_) endpoints_->setReceiver(nullptr);
+    // No more bytes or port news may reach a half-destroyed object.
+    if (endpoints_) {
+        endpoints_->setReceiver(nullptr);
+        endpoints_->setDevicesListener(nullptr);
+    }
 }
 
 void MidiLink::start()
 {
     if (worker_.joinable()) return;
+    if (endpoints_) {
+        // Said once: the network side carries on alone.
+        if (const std::string reason = endpoints_->noMidiReason(); !reason.empty())
+            host_.reports.showMidiNotice(reason);
+        endpoints_->setDevicesListener(
+            [this](std::vector<std::string> devices) { host_.reports.showMidiDevices(std::move(devices)); });
+    }
     worker_ = std::thread([this] { workerLoop(); });
 }
 
@@ -46,8 +71,20 @@ void MidiLink::workerLoop()
 bool MidiLink::sendMessage(std::span<const std::uint8_t> message)
 {
     // A message must fit one packet; none of the looper's messages is longer.
-    if (message.empty() || message.size() > sysex::kMaxMessage) return false;
-    return endpoints_ && endpoints_->sendToEach(message);
+    if (message.empty() || message.size() > sysex::kMaxMessage || !endpoints_) return false;
+    if (host_.trace) traceSent(message);
+    return endpoints_->sendToEach(message);
+}
+
+void MidiLink::traceSent(std::span<const std::uint8_t> message)
+{
+    std::string link = "MIDI";
+    const char* separator = " ";
+    for (const auto& port : endpoints_->destinationNames()) {
+        link += separator + port;
+        separator = ", ";
+    }
+    host_.trace->record(TrafficTrace::Direction::sent, link, message);
 }
 
 std::optional<std::string> MidiLink::startUpgrade(Bytes contents)

@@ -21,8 +21,8 @@ namespace qx {
 
 class MidiLink final : public Link {
 public:
-    // Records the endpoints (none is a normal start: the network side then gets
-    // the link). Nothing runs until start().
+    // Takes the endpoints (none is a normal start: the network side then gets
+    // the link). Nothing is sent until start().
     MidiLink(LinkHost host, std::unique_ptr<MidiEndpoints> endpoints);
     ~MidiLink() override;
     MidiLink(const MidiLink&) = delete;
@@ -48,17 +48,18 @@ public:
     void checkUpgradeAnswer();
     void dropUnsentUpgrade();
 
-    // The ports found at start-up.
-    const std::vector<std::string>& destinations() const { return destinationNames_; }
-    const std::vector<std::string>& sources() const { return sourceNames_; }
+    void chooseMidiDevice(const std::string& device) override;
+
+    // The ports in use now.
+    std::vector<std::string> destinations() const;
+    std::vector<std::string> sources() const;
 
 private:
     void workerLoop();
+    void traceSent(std::span<const std::uint8_t> message);
 
     LinkHost host_;
     std::unique_ptr<MidiEndpoints> endpoints_;
-    std::vector<std::string> destinationNames_;
-    std::vector<std::string> sourceNames_;
     MidiReassembler reassembler_;
     MidiUpgrade upgrade_;
     Pacer pacer_;

@@ -16,6 +16,9 @@ void MidiReassembler::feed(std::span<const std::uint8_t> packet)
                 partialSysEx_.clear();
             } else if (b == 0xF0) {
                 partialSysEx_.assign(1, b);
+            } else if (b >= 0xF8) {
+                // Real-time bytes (clock, start, stop...) may come inside a
+                // SysEx message; the looper's own clock out must not cost replies.
             } else if (b >= 0x80) {
                 partialSysEx_.clear();
             } else if (partialSysEx_.size() >= kMaxAssembled) {

@@ -1,8 +1,10 @@
 #pragma once
 // Rebuilds whole SysEx messages from MIDI bytes split in any way: a message may
-// span many packets, several may share one, and any status byte other than the
-// closing 0xF7 (a clock tick included) drops the message being assembled.
-// Bytes from every source feed the one buffer.
+// span many packets, several may share one. Real-time bytes (0xF8 to 0xFF) are
+// skipped wherever they come; any other status byte but the closing 0xF7
+// drops the message being assembled (a lost input event is marked by 0xF4,
+// an undefined status, for that reason). Bytes from every source feed the one
+// buffer.
 #include <cstddef>
 #include <functional>
 #include <mutex>
@@ -24,7 +26,7 @@ public:
 
 private:
     Handler handler_;
-    // RtMidi calls back on one thread per source; the lock keeps the buffer whole.
+    // Fed by the receive thread, or by a test double's thread; the lock keeps the buffer whole.
     std::mutex lock_;
     Bytes partialSysEx_;
 };

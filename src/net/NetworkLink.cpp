@@ -20,13 +20,25 @@ std::string hostText(const sockaddr_in& address)
     return text.substr(0, text.find(':'));
 }
 
+// Sockets that write what they carry to the trace, when there is one.
+NetworkLink::Options traced(NetworkLink::Options options, std::shared_ptr<TrafficTrace> trace)
+{
+    if (!trace) return options;
+    options.openSocket = [open = std::move(options.openSocket), trace = std::move(trace)] {
+        auto socket = open();
+        if (socket) socket->setTrace(trace);
+        return socket;
+    };
+    return options;
+}
+
 }  // namespace
 
 NetworkLink::NetworkLink(LinkHost host) : NetworkLink(host, Options{}) {}
 
 NetworkLink::NetworkLink(LinkHost host, Options options)
     : host_(host),
-      options_(std::move(options)),
+      options_(traced(std::move(options), host.trace)),
       upgrade_(std::make_unique<NetworkUpgrade>(
           host_, pacer_, pollingPaused_, options_.openSocket, [this] { return found(); }))
 {

@@ -1,5 +1,7 @@
 #include "net/UdpSocket.h"
 
+#include "net/SocketAddress.h"
+
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -30,6 +32,7 @@ bool UdpSocket::sendTo(std::span<const std::uint8_t> bytes, const sockaddr_in& t
     // MSG_NOSIGNAL: a socket already shut down must not raise SIGPIPE.
     const ssize_t sent = ::sendto(descriptor_, bytes.data(), bytes.size(), MSG_NOSIGNAL,
                                   reinterpret_cast<const sockaddr*>(&to), sizeof to);
+    if (trace_) trace_->record(TrafficTrace::Direction::sent, addressText(to), bytes);
     return sent == static_cast<ssize_t>(bytes.size());
 }
 
@@ -42,6 +45,7 @@ UdpSocket::Received UdpSocket::receiveFrom(std::span<std::uint8_t> buffer)
     if (got >= 0) {
         result.kind = Received::Kind::datagram;
         result.size = static_cast<std::size_t>(got);
+        if (trace_) trace_->record(TrafficTrace::Direction::received, addressText(result.sender), buffer.first(result.size));
     } else if (errno == EAGAIN || errno == EWOULDBLOCK || errno == ETIMEDOUT || errno == EINTR) {
         result.kind = Received::Kind::timedOut;
     }

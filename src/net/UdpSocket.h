@@ -12,6 +12,8 @@
 #include <memory>
 #include <span>
 
+#include "common/TrafficTrace.h"
+
 namespace qx {
 
 // The largest datagram the link reads; the looper's replies are shorter.
@@ -46,9 +48,12 @@ public:
     void wake();
 
     int descriptor() const { return descriptor_; }
+    // Every datagram sent and received from now on goes to the trace too.
+    void setTrace(std::shared_ptr<TrafficTrace> trace) { trace_ = std::move(trace); }
 
 private:
     const int descriptor_;
+    std::shared_ptr<TrafficTrace> trace_;
 };
 
 // How the link opens its sockets; tests put a failing opener in its place.

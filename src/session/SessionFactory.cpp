@@ -1,7 +1,7 @@
 #include "session/SessionFactory.h"
 
 #include "midi/MidiLink.h"
-#include "midi/RtMidiEndpoints.h"
+#include "midi/SystemMidiEndpoints.h"
 #include "session/IdleNetworkLink.h"
 #ifdef QX_HAS_DEMO_LOOPER
 #include "sim/InProcessLooper.h"
@@ -12,6 +12,7 @@ namespace qx {
 LooperSession::LinkFactory makeLinks(LinkChoice choice)
 {
     return [choice = std::move(choice)](LinkHost host) {
+        host.trace = choice.trace;
         LooperSession::Links links;
         links.midi = std::make_unique<MidiLink>(host, choice.midi ? choice.midi() : nullptr);
         if (choice.network) links.network = std::make_unique<NetworkLink>(host, *choice.network);
@@ -20,29 +21,45 @@ LooperSession::LinkFactory makeLinks(LinkChoice choice)
     };
 }
 
+namespace {
+
+SystemMidiOptions midiOptions(const SessionOptions& options)
+{
+    return {.clientName = "REDOVIVevorev", .device = options.midiDevice, .verbose = options.verbose};
+}
+
+std::shared_ptr<TrafficTrace> traceFor(const SessionOptions& options)
+{
+    return options.tracePath.empty() ? nullptr : TrafficTrace::open(options.tracePath);
+}
+
+}  // namespace
+
 std::unique_ptr<LooperSession> makeSystemSession(MainQueue& mainQueue, const SessionOptions& options)
 {
-    (void)options;  // TODO(issue 14): device choice, trace, verbosity
     return std::make_unique<LooperSession>(
-        mainQueue, makeLinks({.midi = [] { return openSystemMidiEndpoints(); }, .network = NetworkLink::Options{}}));
+        mainQueue, makeLinks({.midi = [midi = midiOptions(options)] { return openSystemMidiEndpoints(midi); },
+                              .network = NetworkLink::Options{},
+                              .trace = traceFor(options)}));
 }
 
 std::unique_ptr<LooperSession> makeDemoSession(MainQueue& mainQueue, const SessionOptions& options)
 {
-    (void)options;
 #ifdef QX_HAS_DEMO_LOOPER
-    return std::make_unique<LooperSession>(mainQueue,
-                                           makeLinks({.midi = [] { return sim::makeDemoEndpoints(); }, .network = {}}));
+    return std::make_unique<LooperSession>(
+        mainQueue,
+        makeLinks({.midi = [] { return sim::makeDemoEndpoints(); }, .network = {}, .trace = traceFor(options)}));
 #else
     (void)mainQueue;
+    (void)options;
     return nullptr;
 #endif
 }
 
 MidiPortList listSystemMidiPorts(const SessionOptions& options)
 {
-    (void)options;  // TODO(issue 14)
-    return {};
+    const auto endpoints = openSystemMidiEndpoints(midiOptions(options));
+    return {endpoints->destinationNames(), endpoints->sourceNames(), endpoints->noMidiReason()};
 }
 
 }  // namespace qx

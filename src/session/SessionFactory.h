@@ -18,6 +18,8 @@ struct LinkChoice {
     std::function<std::unique_ptr<MidiEndpoints>()> midi;
     // The network link's collaborators; empty for a network side that never searches.
     std::optional<NetworkLink::Options> network;
+    // Where both links write what they send and receive; empty for nowhere.
+    std::shared_ptr<TrafficTrace> trace = nullptr;
 };
 LooperSession::LinkFactory makeLinks(LinkChoice choice);
 
@@ -28,7 +30,8 @@ struct SessionOptions {
     bool verbose = false;    // the MIDI system's own messages on standard error
 };
 
-// Every MIDI port as ports come and go, then the network.
+// Every MIDI port as ports come and go, then the network. Both throw
+// std::runtime_error saying why when the trace file cannot be written.
 std::unique_ptr<LooperSession> makeSystemSession(MainQueue& mainQueue, const SessionOptions& options = {});
 // The in-process simulated looper over MIDI only: no ports, no network.
 // Nothing when this build has no simulated looper.

@@ -2,6 +2,7 @@
 // The contract both links keep with the session that runs them, and what the
 // session lends a link: the outgoing queue, the arbiter, the effects requests
 // and a sink for what the looper says.
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "common/LinkState.h"
 #include "common/Outcome.h"
 #include "common/QXCommandQueue.h"
+#include "common/TrafficTrace.h"
 #include "protocol/LooperReport.h"
 #include "transport/EffectsRequests.h"
 #include "transport/LinkArbiter.h"
@@ -37,6 +39,8 @@ struct LinkHost {
     LinkArbiter& arbiter;
     EffectsRequests& effects;
     ReportSink& reports;
+    // Every message sent and received, when the user asked for a trace.
+    std::shared_ptr<TrafficTrace> trace = nullptr;
 };
 
 class Link {

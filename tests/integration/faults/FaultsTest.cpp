@@ -30,7 +30,7 @@
 
 #include <cerrno>
 
-#include "midi/RtMidiEndpoints.h"
+#include "midi/SystemMidiEndpoints.h"
 #include "support/JackServer.h"
 #endif
 

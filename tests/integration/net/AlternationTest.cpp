@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-#include "midi/RtMidiEndpoints.h"
+#include "midi/SystemMidiEndpoints.h"
 #include "session/SessionFactory.h"
 #include "support/ConsoleCapture.h"
 #include "support/JackServer.h"

@@ -123,6 +123,7 @@ std::vector<std::string> ControlSession::run(const std::string& line)
     }
     if (command == "silent") return withFaults([](Faults& f) { f.silent = true; });
     if (command == "answer") return withFaults([](Faults& f) { f.silent = false; });
+    if (command == "clock-in-sysex") return withFaults([](Faults& f) { f.clockInSysEx = true; });
     if (command == "drop-replies") return fractionFault("drop-replies FRACTION", &Faults::dropReplies);
     if (command == "garble") return fractionFault("garble FRACTION", &Faults::garble);
     if (command == "dup-replies") return fractionFault("dup-replies FRACTION", &Faults::dupReplies);

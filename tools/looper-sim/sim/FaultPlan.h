@@ -21,6 +21,7 @@ struct Faults {
     std::chrono::milliseconds delay{0};  // every reply waits this long
     double dropAcks = 0.0;        // fraction of upgrade acknowledgements lost
     double dupAcks = 0.0;         // fraction of upgrade acknowledgements sent twice
+    bool clockInSysEx = false;    // a MIDI clock tick in the middle of every SysEx sent over MIDI
     // After storing this slice (once), ask for the transfer from the start.
     std::optional<int> restartUpgradeAfter;
 };

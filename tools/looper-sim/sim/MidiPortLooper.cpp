@@ -48,6 +48,16 @@ struct MidiPortLooper::Ports {
     void send(const Bytes& bytes)
     {
         try {
+            if (bytes.size() > 2 && engine->faults().clockInSysEx) {
+                // As a looper sending MIDI clock does: the tick goes out
+                // between two parts of the message.
+                const std::size_t half = bytes.size() / 2;
+                const std::uint8_t tick = 0xF8;
+                out->sendMessage(bytes.data(), half);
+                out->sendMessage(&tick, 1);
+                out->sendMessage(bytes.data() + half, bytes.size() - half);
+                return;
+            }
             out->sendMessage(bytes.data(), bytes.size());
         } catch (const RtMidiError&) {
             // A port that went away loses the reply, as a cable would.
