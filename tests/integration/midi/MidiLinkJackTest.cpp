@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 
 #include "midi/MidiLink.h"
 #include "midi/SystemMidiEndpoints.h"
@@ -75,6 +76,64 @@ TEST(MidiLinkOverJack, FindsTheLooperPollsItFollowsItsTracksAndAfterASilenceAsks
     session.stop();
 }
 
+// Ports are followed as they come and go: a looper plugged in after the
+// start is found, one unplugged and plugged back is polled again, a clock
+// tick inside its replies costs nothing, and while another device is chosen
+// nothing reaches it. The trace holds what crossed.
+TEST(MidiLinkOverJack, FollowsALooperPluggedInLaterAndBackAndOnlyTheChosenDevice)
+{
+    test::JackServer jack;
+    ASSERT_TRUE(jack.ready()) << "jackd did not start";
+    const std::string tracePath = testing::TempDir() + "midi-trace.txt";
+    ManualMainQueue ui;
+    LooperSession session(ui, makeLinks({.midi = [] { return openSystemMidiEndpoints({.device = "Other Synth"}); },
+                                         .network = std::nullopt,
+                                         .trace = TrafficTrace::open(tracePath)}));
+    session.start();
+    const SessionModels& models = session.models();
+    auto polling = [&] { return ui.drain(), statusWords(models.linkStatus->state()) == "Polling the looper over MIDI"; };
+    auto lists = [&](const std::string& device) {
+        ui.drain();
+        const auto& names = models.midiDevices->names();
+        return std::find(names.begin(), names.end(), device) != names.end();
+    };
+    {
+        test::SimulatedLooper looper({QX_SIM_PATH, "--jack", "--journal"});
+        ASSERT_TRUE(looper.ready());
+        ASSERT_TRUE(test::waitUntil([&] { return lists("QX Looper Sim"); }, 30s)) << "the new device is listed";
+        // Searching goes on, but to the chosen device only.
+        const std::int64_t searched = session.arbiter().unanswered(Transport::midi);
+        ASSERT_TRUE(test::waitUntil([&] { return session.arbiter().unanswered(Transport::midi) >= searched + 6; }, 30s));
+        EXPECT_TRUE(looper.journal().empty()) << "nothing reaches a device that is not chosen";
+
+        session.chooseMidiDevice("QX Looper Sim");
+        ASSERT_TRUE(test::waitUntil(polling, 30s)) << "found once chosen";
+        EXPECT_EQ(looper.journal().front(), kStatusRx);
+
+        ASSERT_TRUE(looper.ok("clock-in-sysex"));
+        const std::uint64_t answers = session.arbiter().answers(Transport::midi);
+        EXPECT_TRUE(test::waitUntil([&] { return session.arbiter().answers(Transport::midi) >= answers + 10; }, 30s))
+            << "replies with a clock tick inside still count";
+    }  // unplugged: its ports close
+    ASSERT_TRUE(test::waitUntil([&] { return !lists("QX Looper Sim"); }, 30s));
+    ASSERT_TRUE(test::waitUntil([&] { return !polling(); }, 30s));
+
+    test::SimulatedLooper again({QX_SIM_PATH, "--jack", "--journal"});
+    ASSERT_TRUE(again.ready());
+    EXPECT_TRUE(test::waitUntil(polling, 30s)) << "polled again without a restart";
+    EXPECT_TRUE(test::waitUntil([&] { return again.received(kStatusRx) >= 3; }, 30s));
+    session.stop();
+
+    std::ifstream trace(tracePath);
+    std::string line;
+    bool sent = false, received = false;
+    while (std::getline(trace, line)) {
+        sent = sent || line.ends_with(" sent [MIDI QX Looper Sim-01:QX Looper Sim] F0 00 02 33 02 F7");
+        received = received || line.find(" received [MIDI] F0 00 02 33 02 ") != std::string::npos;
+    }
+    EXPECT_TRUE(sent && received) << "the trace holds the requests and the reports";
+}
+
 // No MIDI system at all (no ALSA sequencer, no JACK server) is a normal start.
 TEST(StartupWithoutMidi, StartsAndHandsTheLinkToTheNetworkSide)
 {
@@ -86,6 +145,8 @@ TEST(StartupWithoutMidi, StartsAndHandsTheLinkToTheNetworkSide)
     EXPECT_TRUE(midi.sources().empty());
     session.start();
     EXPECT_EQ(console.lines().front(), "\"Start function\"");
+    ui.drain();
+    EXPECT_EQ(session.models().midiNotice->text(), "No MIDI: no ALSA sequencer and no JACK server");
 
     // Five unanswered status requests, then the network side holds the link.
     const LinkStatus& status = *session.models().linkStatus;
