@@ -5,8 +5,9 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
-  # jackd2 goes in the same line as librtmidi-dev: installed alone, RtMidi pulls JACK1
-  librtmidi-dev jackd2 libjack-jackd2-dev
+  # jackd2 goes in the same line as librtmidi-dev (the simulated looper's):
+  # installed alone, RtMidi pulls JACK1
+  librtmidi-dev jackd2 libjack-jackd2-dev libasound2-dev
   nlohmann-json3-dev
   qt6-base-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
