@@ -13,6 +13,12 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev
   iproute2 procps
+  # the Debian package (scripts/package.sh) and its checks (scripts/check-package.sh):
+  # dpkg-shlibdeps, the icon's PNG, the validators, man-db for `man -w`,
+  # bash-completion to try the completion; the package's own Depends and
+  # Recommends beyond the libraries above, so installing it adds nothing else
+  dpkg-dev librsvg2-bin desktop-file-utils appstream lintian man-db bash-completion
+  qt6-qpa-plugins qt6-wayland
 )
 
 missing=()

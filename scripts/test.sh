@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: the normal build, then the suite
-# again under AddressSanitizer + UndefinedBehaviorSanitizer and under
+# Builds everything and runs every test: the normal build, then the Debian
+# package (built, checked, installed, its programs run, removed), then the
+# suite again under AddressSanitizer + UndefinedBehaviorSanitizer and under
 # ThreadSanitizer, then a short run of every fuzz target. Installs what it
 # needs first. Prints the time each part took; exits 1 when any part failed.
 #
+#   QX_SKIP_PACKAGE=1      no Debian package build and check
 #   QX_SKIP_SANITIZERS=1   only the normal build and tests
 #   QX_SKIP_FUZZ=1         no fuzz run
 #   QX_FUZZ_SECONDS=N      seconds per fuzz target (default 60)
@@ -38,6 +40,10 @@ part() {
 }
 
 part "normal build and tests" run_suite build
+
+if [ "${QX_SKIP_PACKAGE:-0}" != 1 ]; then
+  part "Debian package" bash scripts/check-package.sh
+fi
 
 if [ "${QX_SKIP_SANITIZERS:-0}" != 1 ]; then
   # Leaks fail the run; UBSan stops at the first finding with its stack.
