@@ -13,14 +13,11 @@ dir=${QX_PACKAGE_DIR:-build-package}
 # bound at start, stack protector, fortified functions); the release build
 # adds only -DNDEBUG to them (its -O3 sets off GCC 12's false -Wrestrict
 # alarm inside std::string). No -g: the programs are stripped anyway.
-# Fortified glibc marks write() warn_unused_result, which a (void) cast does
-# not silence in GCC: tools/looper-sim/sim/UdpLooper.cpp's wake-up write
-# stays a warning here instead of failing the build.
 flags=$(DEB_BUILD_MAINT_OPTIONS=hardening=+all DEB_CXXFLAGS_MAINT_STRIP=-g dpkg-buildflags --export=sh)
 eval "$flags"
 
 cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE=-DNDEBUG -DCMAKE_INSTALL_PREFIX=/usr \
-  -DCMAKE_CXX_FLAGS="$CPPFLAGS $CXXFLAGS -Wno-error=unused-result" -DCMAKE_EXE_LINKER_FLAGS="$LDFLAGS" \
+  -DCMAKE_CXX_FLAGS="$CPPFLAGS $CXXFLAGS" -DCMAKE_EXE_LINKER_FLAGS="$LDFLAGS" \
   -DQX_PACKAGE=ON -DQX_BUILD_APP=ON -DQX_BUILD_TESTS=OFF -DQX_BUILD_BENCH=OFF -DQX_BUILD_FUZZ=OFF \
   -DQX_SANITIZE= >/dev/null
 cmake --build "$dir" -j "$(nproc)"

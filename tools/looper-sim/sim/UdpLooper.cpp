@@ -206,7 +206,7 @@ UdpLooper::~UdpLooper()
     Sockets& s = *sockets_;
     s.engine->removeEventListener(s.listenerId);
     const char stop = 1;
-    (void)write(s.wake[1], &stop, 1);
+    (void)!write(s.wake[1], &stop, 1);  // a full pipe already wakes it
     s.receiver.join();
     s.queue->stop();
     s.closeAll();
