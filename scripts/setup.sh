@@ -7,7 +7,7 @@ packages=(
   build-essential cmake pkg-config
   # jackd2 goes in the same line as librtmidi-dev: installed alone, RtMidi pulls JACK1
   librtmidi-dev jackd2 libjack-jackd2-dev
-  nlohmann-json3-dev
+  nlohmann-json3-dev libcli11-dev
   qt6-base-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev
