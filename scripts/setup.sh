@@ -8,7 +8,7 @@ packages=(
   # jackd2 goes in the same line as librtmidi-dev (the simulated looper's):
   # installed alone, RtMidi pulls JACK1
   librtmidi-dev jackd2 libjack-jackd2-dev libasound2-dev
-  nlohmann-json3-dev
+  nlohmann-json3-dev libcli11-dev
   qt6-base-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev

@@ -12,23 +12,7 @@
 namespace qx::cli {
 namespace {
 
-// A kind by its name ("PgmChange", "CC", "Note") or its value (0, 128, 256).
-std::optional<std::int64_t> parseKind(const std::string& text)
-{
-    const auto number = parseNumber(text);
-    for (const auto& kind : midiButtonTypes())
-        if (sameWord(text, kind.name) || (number && *number == kind.id)) return kind.id;
-    return std::nullopt;
-}
-
 std::string kindName(std::int64_t kind) { return findOption(midiButtonTypes(), kind)->name; }
-
-int buttonUsage()
-{
-    return fail("usage: qxctl button KIND NUMBER [set SLOT FUNCTION]\n"
-                "  KIND: PgmChange, CC or Note; NUMBER: 0 to 127; SLOT: 0 to 7;\n"
-                "  FUNCTION: a function number, or its exact name (-1 for none)");
-}
 
 // Shows the button as the tab would, and waits for its mapping.
 bool showButton(CliRunner& runner, std::int64_t kind, std::int64_t number)
@@ -46,39 +30,27 @@ void printSlots(const EffectSlots& slots)
 
 }  // namespace
 
-int runButton(const Args& args)
+int runButton(const Args& args, const ButtonRequest& request)
 {
-    const auto& words = args.words;
-    if (words.size() != 2 && !(words.size() >= 5 && words[2] == "set")) return buttonUsage();
-    const auto kind = parseKind(words[0]);
-    const auto number = parseNumber(words[1]);
-    if (!kind || !number || *number < 0 || *number > 127) return buttonUsage();
-    std::optional<std::int64_t> slot;
-    std::optional<QX2Function> function;
-    if (words.size() >= 5) {
-        slot = parseNumber(words[3]);
-        if (!slot || *slot < 0 || *slot > 7) return buttonUsage();
-        function = parseFunction(joinWords(words, 4));
-        if (!function) return fail("button: no function \"" + joinWords(words, 4) + "\"");
-    }
-
-    const std::string button = kindName(*kind) + " " + std::to_string(*number);
-    CliRunner runner(args.demo);
+    const std::string button = kindName(request.kind) + " " + std::to_string(request.number);
+    CliRunner runner(args);
     // First the looper, so that what a newly found looper is asked for
     // (the button shown among it) comes before this command's own requests.
     if (!runner.awaitLooper(kFindLooper)) return fail("button: no looper answered on MIDI or on the network");
-    if (!showButton(runner, *kind, *number)) return fail("button: no mapping report for " + button);
+    if (!showButton(runner, request.kind, request.number)) return fail("button: no mapping report for " + button);
     const MIDIButtonConfig& model = *runner.models().button;
-    if (!function) {
+    if (!request.change) {
         printSlots(model.effects);
         std::printf("button: %s read from the looper\n", button.c_str());
         return 0;
     }
 
-    const auto& target = model.effects[static_cast<std::size_t>(*slot)];
-    if (target.effectNum() != function->id) {
+    const std::int64_t slot = request.change->slot;
+    const QX2Function& function = request.change->function;
+    const auto& target = model.effects[static_cast<std::size_t>(slot)];
+    if (target.effectNum() != function.id) {
         EditCycle& edits = runner.session().edits();
-        edits.changeButtonSlot(static_cast<std::size_t>(*slot), function->id);
+        edits.changeButtonSlot(static_cast<std::size_t>(slot), function.id);
         // The next tick writes the mapping back; asking for the same button
         // after it reads back what the looper now holds.
         bool asked = false;
@@ -91,11 +63,11 @@ int runButton(const Args& args)
             return fail("button: no mapping report for " + button + " after the write");
     }
     printSlots(model.effects);
-    if (target.effectNum() != function->id)
-        return fail("button: the looper reports slot " + std::to_string(*slot) + " of " + button + " as " +
+    if (target.effectNum() != function.id)
+        return fail("button: the looper reports slot " + std::to_string(slot) + " of " + button + " as " +
                     functionText(target.effectNum()));
-    std::printf("button: %s slot %lld set to %s\n", button.c_str(), static_cast<long long>(*slot),
-                functionText(function->id).c_str());
+    std::printf("button: %s slot %lld set to %s\n", button.c_str(), static_cast<long long>(slot),
+                functionText(function.id).c_str());
     return 0;
 }
 

@@ -7,22 +7,24 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <vector>
 
+#include "cli/Commands.h"
 #include "common/MainQueue.h"
 #include "session/LooperSession.h"
 
 namespace qx::cli {
 
-struct Args {
-    std::vector<std::string> words;  // the command's own arguments
-    bool demo = false;
-};
+// The session's console lines: on standard error with --verbose, else nowhere
+// (standard output carries only the command's results).
+void routeConsoleLines(bool verbose);
 
 class CliRunner {
 public:
-    // Builds the session and starts it.
-    explicit CliRunner(bool demo);
+    // Builds the session with the command line's options and starts it.
+    // Throws std::runtime_error with a complete message when the session
+    // cannot be built (a trace file that cannot be written, a build without
+    // the simulated looper for --demo).
+    explicit CliRunner(const Args& args);
     ~CliRunner();
 
     LooperSession& session() { return *session_; }
@@ -41,11 +43,13 @@ public:
     void drain() { mainQueue_.drain(); }
 
 private:
+    void tellMidiNotice();
+
     ManualMainQueue mainQueue_;
     std::string holding_;
     bool toldHolding_ = false;
+    std::string toldMidiNotice_;
     std::unique_ptr<LooperSession> session_;
 };
-
 
 }  // namespace qx::cli

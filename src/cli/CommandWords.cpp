@@ -32,8 +32,16 @@ std::string joinWords(const std::vector<std::string>& words, std::size_t from)
 
 int fail(const std::string& line)
 {
+    std::fflush(stdout);  // after what the command printed before, when both go to one file
     std::fprintf(stderr, "%s\n", line.c_str());
     return 1;
+}
+
+int tell(const Outcome& outcome)
+{
+    if (!outcome.success) return fail(outcome.text);
+    std::printf("%s\n", outcome.text.c_str());
+    return 0;
 }
 
 std::optional<QX2Function> parseFunction(const std::string& text)

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/Outcome.h"
 #include "config/FunctionTables.h"
 
 namespace qx::cli {
@@ -23,6 +24,9 @@ bool sameWord(const std::string& a, const std::string& b);
 std::string joinWords(const std::vector<std::string>& words, std::size_t from);
 // Prints the line to standard error; returns the failure status, 1.
 int fail(const std::string& line);
+// Prints how a command ended: on standard output when it succeeded (status
+// 0), else on standard error (status 1).
+int tell(const Outcome& outcome);
 // A function by its number or its exact name ("-1" is no function).
 std::optional<QX2Function> parseFunction(const std::string& text);
 // "Stop (16)", "(none)".

@@ -25,30 +25,11 @@ void printBanks(const SessionModels& models)
                     functionText(models.effects2->effects[i].effectNum()).c_str());
 }
 
-int effectsUsage()
-{
-    return fail("usage: qxctl effects [set BANK SLOT FUNCTION]\n"
-                "  BANK: 1 or 2; SLOT: 0 to 7; FUNCTION: a function number, or its exact name (-1 for none)");
-}
-
 }  // namespace
 
-int runEffects(const Args& args)
+int runEffects(const Args& args, const std::optional<EffectChange>& change)
 {
-    const auto& words = args.words;
-    if (!words.empty() && !(words.size() >= 4 && words[0] == "set")) return effectsUsage();
-    std::optional<std::int64_t> bankNumber, slot;
-    std::optional<QX2Function> function;
-    if (!words.empty()) {
-        bankNumber = parseNumber(words[1]);
-        slot = parseNumber(words[2]);
-        if (!bankNumber || (*bankNumber != 1 && *bankNumber != 2) || !slot || *slot < 0 || *slot > 7)
-            return effectsUsage();
-        function = parseFunction(joinWords(words, 3));
-        if (!function) return fail("effects: no function \"" + joinWords(words, 3) + "\"");
-    }
-
-    CliRunner runner(args.demo);
+    CliRunner runner(args);
     // First the looper, so that what a newly found looper is asked for
     // (the button shown among it) comes before this command's own requests.
     if (!runner.awaitLooper(kFindLooper)) return fail("effects: no looper answered on MIDI or on the network");
@@ -57,13 +38,13 @@ int runEffects(const Args& args)
     edits.askForEffects();
     if (!runner.runUntil([&models] { return banksReported(models); }, kLooperWait))
         return fail("effects: no effects report from the looper");
-    if (!function) {
+    if (!change) {
         printBanks(models);
         std::puts("effects: read from the looper");
         return 0;
     }
 
-    edits.changeEffect(static_cast<int>(*bankNumber), static_cast<std::size_t>(*slot), function->id);
+    edits.changeEffect(static_cast<int>(change->bank), static_cast<std::size_t>(change->slot), change->function.id);
     // The edit cycle writes the banks, asks for them back, and tries again
     // until a report matches; or it gives up and says so.
     const std::uint64_t outcomesBefore = models.outcome->ended();
@@ -74,8 +55,8 @@ int runEffects(const Args& args)
     if (!runner.runUntil(settled, kLooperWait)) return fail("effects: the looper did not report the banks");
     if (models.outcome->ended() > outcomesBefore) return fail("effects: " + models.outcome->last().text);
     printBanks(models);
-    std::printf("effects: bank %lld slot %lld set to %s\n", static_cast<long long>(*bankNumber),
-                static_cast<long long>(*slot), functionText(function->id).c_str());
+    std::printf("effects: bank %lld slot %lld set to %s\n", static_cast<long long>(change->bank),
+                static_cast<long long>(change->slot), functionText(change->function.id).c_str());
     return 0;
 }
 

@@ -15,7 +15,7 @@ namespace qx::cli {
 
 int runMonitor(const Args& args)
 {
-    CliRunner runner(args.demo);
+    CliRunner runner(args);
     const SessionModels& models = runner.models();
     const bool terminal = isatty(STDOUT_FILENO);
     std::string shown;

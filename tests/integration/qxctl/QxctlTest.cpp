@@ -3,7 +3,8 @@
 // QX_OVER_UDP, over the network, the looper in its own namespace. Both run in
 // the panel's namespace, so a network search never leaves the test subnet.
 // Every command is run as a user would, and its exit status, its last line
-// and what the looper then holds are checked.
+// (on standard output when it succeeded, on standard error when not) and what
+// the looper then holds are checked.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -12,6 +13,7 @@
 #include <nlohmann/json.hpp>
 #include <random>
 
+#include "QxctlRun.h"
 #include "protocol/Messages.h"
 #include "sim/ButtonMappings.h"
 #include "support/Hex.h"
@@ -37,13 +39,6 @@ const std::string kRx = "rx midi ";
 const std::vector<std::string> kLooper = {QX_SIM_PATH, "--jack", "--journal"};
 #endif
 
-struct Ran {
-    int status = -1;
-    std::vector<std::string> lines;  // standard output
-    std::string last() const { return lines.empty() ? "" : lines.back(); }
-    bool has(const std::string& line) const { return std::find(lines.begin(), lines.end(), line) != lines.end(); }
-};
-
 class Qxctl : public ::testing::Test {
 protected:
     void SetUp() override
@@ -59,23 +54,21 @@ protected:
     }
     void TearDown() override { std::filesystem::remove_all(folder); }
 
-    static Ran qxctl(std::vector<std::string> args)
-    {
-        args.insert(args.begin(), QX_CTL_PATH);
-        ChildProcess run(args);
-        Ran done;
-        done.status = run.exitStatus(120s);
-        done.lines = run.lines();
-        return done;
-    }
+    static Ran qxctl(const std::vector<std::string>& args) { return runQxctl(args); }
     // Runs qxctl and checks its exit status and its last line (its start, when
-    // the line wanted ends in a space).
+    // the line wanted ends in a space): a result on standard output, a failure
+    // or refusal on standard error, and neither on the other.
     static Ran expectRun(const std::vector<std::string>& args, int status, const std::string& last)
     {
         Ran run = qxctl(args);
-        EXPECT_EQ(run.status, status) << args[0] << ": " << run.last();
-        if (last.ends_with(' ')) EXPECT_TRUE(run.last().starts_with(last)) << run.last();
-        else EXPECT_EQ(run.last(), last);
+        const Lines& said = status == 0 ? run.out : run.err;
+        const Lines& other = status == 0 ? run.err : run.out;
+        const std::string line = Ran::lastOf(said);
+        EXPECT_EQ(run.status, status) << args[0] << ": " << line << Ran::lastOf(other);
+        if (last.ends_with(' ')) EXPECT_TRUE(line.starts_with(last)) << line;
+        else EXPECT_EQ(line, last);
+        EXPECT_EQ(std::ranges::count_if(other, [&](const std::string& l) { return l.starts_with(last); }), 0)
+            << "not on the other stream";
         return run;
     }
     std::string looperSays(const std::string& command)
@@ -224,43 +217,25 @@ TEST_F(Qxctl, UpgradeSendsTheFileMessageByMessage)
 TEST_F(Qxctl, CtrlCStopsASaveButAnUpgradeOnlyAtTheSecond)
 {
     const std::string path = (folder / "stopped.cfg").string();
-    ChildProcess save({QX_CTL_PATH, "save", path});
+    QxctlRun save({"save", path});
     ASSERT_TRUE(waitUntil([&] { return looper.received(kRx + "F0 00 02 33 0E") > 0; }, 60s));
     save.interrupt();
     EXPECT_EQ(save.exitStatus(30s), 1);
-    EXPECT_EQ(save.lines().back(), "Save cancelled: nothing written");
+    EXPECT_EQ(Ran::lastOf(save.err()), "Save cancelled: nothing written");
+    EXPECT_EQ(save.out(), Lines{});
     EXPECT_FALSE(std::filesystem::exists(path));
 #ifndef QX_OVER_UDP
     const Bytes image = sysExRun(std::vector<std::size_t>(60, 200));  // sixty messages, about four seconds
-    ChildProcess upgrade({QX_CTL_PATH, "upgrade", write("firmware.syx", std::string(image.begin(), image.end()))},
-                         true);
+    QxctlRun upgrade({"upgrade", write("firmware.syx", std::string(image.begin(), image.end()))});
     ASSERT_TRUE(waitUntil([&] { return looper.received(kRx + "F0 22") > 0; }, 60s));
     upgrade.interrupt();
-    ASSERT_TRUE(upgrade.waitForLine("An upgrade is running; press Ctrl-C again to abandon it", 10s));
+    ASSERT_TRUE(upgrade.waitForError("An upgrade is running; press Ctrl-C again to abandon it", 10s));
     upgrade.interrupt();
     EXPECT_EQ(upgrade.exitStatus(30s), 1);
-    const auto said = upgrade.lines();
+    const auto said = upgrade.err();
     EXPECT_NE(std::ranges::find(said, "Upgrade abandoned: the looper may not have the whole firmware"), said.end());
+    EXPECT_EQ(upgrade.out(), Lines{});
 #endif
-}
-
-// Values, buttons and functions the tabs do not offer are usage errors that
-// change nothing; they never reach a looper.
-TEST(QxctlRefusals, WhatTheTabsDoNotOfferIsRefusedBeforeAnyLooperIsAsked)
-{
-    const std::vector<std::string> refused[] = {
-        {"settings", "set", "channel", "17"},       {"settings", "set", "brightness", "1"},
-        {"settings", "set", "volume", "3"},         {"settings", "show"},
-        {"button", "CC", "128"},                    {"button", "Foot", "1"},
-        {"button", "CC", "1", "set", "8", "Stop"},  {"button", "CC", "1", "set", "0", "80"},
-        {"button", "CC", "1", "set", "0", "stop"},  {"effects", "set", "3", "0", "Stop"},
-    };
-    for (auto args : refused) {
-        args.insert(args.begin(), QX_CTL_PATH);
-        ChildProcess run(args);
-        EXPECT_EQ(run.exitStatus(30s), 1) << args[1] << " " << args[2];
-        EXPECT_TRUE(run.lines().empty()) << "nothing on standard output: " << args[1];
-    }
 }
 
 }  // namespace
