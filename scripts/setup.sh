@@ -19,6 +19,8 @@ packages=(
   # Recommends beyond the libraries above, so installing it adds nothing else
   dpkg-dev librsvg2-bin desktop-file-utils appstream lintian man-db bash-completion
   qt6-qpa-plugins qt6-wayland
+  # the window's tests also run under a comma-decimal locale
+  locales
 )
 
 missing=()
@@ -33,4 +35,12 @@ if [ ${#missing[@]} -gt 0 ]; then
   echo "jackd2 jackd/tweak_rt_limits boolean false" | debconf-set-selections 2>/dev/null || true
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# de_DE.UTF-8 for those tests, generated once.
+if ! locale -a 2>/dev/null | grep -qix 'de_DE\.utf-\?8'; then
+  echo "setup: generating the de_DE.UTF-8 locale"
+  sed -i 's/^# *\(de_DE\.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  grep -qx 'de_DE\.UTF-8 UTF-8' /etc/locale.gen || echo 'de_DE.UTF-8 UTF-8' >> /etc/locale.gen
+  locale-gen >/dev/null
 fi

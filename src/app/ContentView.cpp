@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/PanelSettings.h"
 #include "app/TrackGrid.h"
 
 namespace qx::app {
@@ -48,9 +49,9 @@ ContentView::ContentView(LooperSession& session, Dialogs& dialogs, OutcomeHandle
     stack->addWidget(divider(this));
 
     auto* buttons = new QHBoxLayout;
-    upgradeButton_ = new QPushButton(QStringLiteral("Send upgrade file"), this);
-    saveButton_ = new QPushButton(QStringLiteral("Save device configuration"), this);
-    restoreButton_ = new QPushButton(QStringLiteral("Restore device configuration"), this);
+    upgradeButton_ = new QPushButton(QStringLiteral("&Send upgrade file"), this);
+    saveButton_ = new QPushButton(QStringLiteral("Sa&ve device configuration"), this);
+    restoreButton_ = new QPushButton(QStringLiteral("&Restore device configuration"), this);
     buttons->addWidget(upgradeButton_);
     buttons->addWidget(saveButton_);
     buttons->addWidget(restoreButton_);
@@ -62,7 +63,7 @@ ContentView::ContentView(LooperSession& session, Dialogs& dialogs, OutcomeHandle
     progressBar_->setRange(0, kProgressSteps);
     progressBar_->setTextVisible(false);
     progressRow->addWidget(progressBar_, 1);
-    cancelButton_ = new QPushButton(QStringLiteral("Cancel"), this);
+    cancelButton_ = new QPushButton(QStringLiteral("&Cancel"), this);
     cancelButton_->setEnabled(false);
     progressRow->addWidget(cancelButton_);
     stack->addLayout(progressRow);
@@ -95,16 +96,19 @@ void ContentView::showProgress()
 void ContentView::sendUpgradeFile()
 {
     // Cancelling means "not now": the file chosen earlier is not sent again.
-    const auto chosen = dialogs_.chooseFileToOpen("Send upgrade file");
+    const auto chosen = dialogs_.chooseFileToOpen("Send upgrade file", remembered::folder(FileUse::upgrade));
     if (!chosen || chosen->empty()) return;
+    remembered::setFolderOf(FileUse::upgrade, *chosen);
     if (!dialogs_.confirm("Send upgrade file", upgradeQuestion(*chosen))) return;
     report_(session_.upgrade(*chosen));
 }
 
 void ContentView::saveDeviceConfiguration()
 {
-    const auto chosen = dialogs_.chooseFileToSave("Save device configuration", kProposedFileName);
+    const auto chosen =
+        dialogs_.chooseFileToSave("Save device configuration", remembered::folder(FileUse::save), kProposedFileName);
     if (!chosen || chosen->empty()) return;
+    remembered::setFolderOf(FileUse::save, *chosen);
     const Outcome started = session_.save(*chosen);
     if (started.success) cancelButton_->setEnabled(true);
     report_(started);
@@ -112,8 +116,9 @@ void ContentView::saveDeviceConfiguration()
 
 void ContentView::restoreDeviceConfiguration()
 {
-    const auto chosen = dialogs_.chooseFileToOpen("Restore device configuration");
+    const auto chosen = dialogs_.chooseFileToOpen("Restore device configuration", remembered::folder(FileUse::restore));
     if (!chosen || chosen->empty()) return;
+    remembered::setFolderOf(FileUse::restore, *chosen);
     const Outcome started = session_.restore(*chosen);
     if (started.success) cancelButton_->setEnabled(true);
     report_(started);

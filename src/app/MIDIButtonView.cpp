@@ -21,11 +21,16 @@ MIDIButtonView::MIDIButtonView(LooperSession& session, QWidget* parent) : QWidge
     stack->addLayout(row);
     stack->addStretch(1);
 
-    row->addWidget(boldLabel("MIDI Button:", this), 0, Qt::AlignTop);
+    // One label for the row: it names the type picker; the others have
+    // names of their own for screen readers.
+    QLabel* title = boldLabel("MIDI &Button:", this);
+    row->addWidget(title, 0, Qt::AlignTop);
     type_ = new OptionPicker(optionsFrom(midiButtonTypes()), this);
     type_->setMaximumWidth(kTypePickerMaxWidth);
+    title->setBuddy(type_);
     row->addWidget(type_, 0, Qt::AlignTop);
     number_ = new OptionPicker(numberOptions(0, 127), this);
+    number_->setAccessibleName(QStringLiteral("MIDI button number"));
     number_->setMaximumWidth(kTypePickerMaxWidth);
     row->addWidget(number_, 0, Qt::AlignTop);
 
@@ -34,6 +39,7 @@ MIDIButtonView::MIDIButtonView(LooperSession& session, QWidget* parent) : QWidge
     for (std::size_t i = 0; i < functions_.size(); ++i) {
         auto* picker = new OptionPicker(functions, this);
         picker->setMaximumWidth(kPickerMaxWidth);
+        picker->setAccessibleName(QStringLiteral("Function %1").arg(i + 1));
         slotColumn->addWidget(picker, 0, Qt::AlignHCenter);
         functions_[i] = picker;
         connect(picker, &OptionPicker::picked, this, [&edits, i](qint64 value) { edits.changeButtonSlot(i, value); });

@@ -10,7 +10,9 @@
 #include "app/ContentView.h"
 #include "app/LogView.h"
 #include "app/MIDIButtonView.h"
+#include "app/MidiMenu.h"
 #include "app/MiscConfigView.h"
+#include "app/PanelSettings.h"
 #include "app/PanelStatusBar.h"
 #include "app/QX2EffectsView.h"
 
@@ -37,7 +39,8 @@ MainWindow::MainWindow(LooperSession& session, Dialogs& dialogs, QWidget* parent
     tabs_->addTab(miscConfig_, QStringLiteral("Misc Config"));
     tabs_->addTab(qx2Effects_, QStringLiteral("QX2 Buttons"));
     tabs_->addTab(log_, QStringLiteral("Log"));
-    tabs_->setCurrentIndex(0);
+    const int lastTab = remembered::tab();
+    tabs_->setCurrentIndex(lastTab >= 0 && lastTab < tabs_->count() ? lastTab : 0);
     setCentralWidget(tabs_);
 
     // One window only: the File menu offers Quit and nothing that opens another.
@@ -49,6 +52,13 @@ MainWindow::MainWindow(LooperSession& session, Dialogs& dialogs, QWidget* parent
     quit_->setShortcuts(quitKeys);
     quit_->setMenuRole(QAction::QuitRole);
     connect(quit_, &QAction::triggered, this, &QWidget::close);
+    midiMenu_ = new MidiMenu(session, this);
+    menuBar()->addMenu(midiMenu_);
+
+    // The first time, big enough for the whole track grid (its size hint is
+    // part of the window's): left to itself, a window takes at most two
+    // thirds of the screen.
+    if (!restoreGeometry(remembered::windowGeometry())) resize(sizeHint());
 
     connect(&editTimer_, &QTimer::timeout, this, &MainWindow::editTick);
     editTimer_.start(EditCycle::kTickMs);
@@ -66,6 +76,8 @@ void MainWindow::closeEvent(QCloseEvent* event)
         return;
     }
     if (running == "save" || running == "restore") session_.cancelTransfer();
+    remembered::setWindowGeometry(saveGeometry());
+    remembered::setTab(tabs_->currentIndex());
     event->accept();
 }
 

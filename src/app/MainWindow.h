@@ -1,8 +1,9 @@
 #pragma once
 // The panel's one window: the tabs "Main", "MIDI Button", "Misc Config",
-// "QX2 Buttons" and "Log", a File menu with Quit, and the status bar. Every
-// 0.5 s it runs the session's edit cycle and the settings tabs show the
-// result; closing it ends the program, after asking while a transfer runs.
+// "QX2 Buttons" and "Log", a File menu with Quit, the MIDI menu, and the
+// status bar. Every 0.5 s it runs the session's edit cycle and the settings
+// tabs show the result; closing it ends the program, after asking while a
+// transfer runs. It opens where it was closed last, on the tab shown then.
 #include <QMainWindow>
 #include <QTimer>
 
@@ -19,6 +20,7 @@ class MIDIButtonView;
 class MiscConfigView;
 class QX2EffectsView;
 class LogView;
+class MidiMenu;
 class PanelStatusBar;
 
 class MainWindow : public QMainWindow {
@@ -36,6 +38,7 @@ public:
     LogView* logView() const { return log_; }
     PanelStatusBar* panelStatusBar() const { return statusBar_; }
     QAction* quitAction() const { return quit_; }
+    MidiMenu* midiMenu() const { return midiMenu_; }
     const QTimer& editTimer() const { return editTimer_; }
 
 public slots:
@@ -43,7 +46,8 @@ public slots:
     void editTick();
 
 protected:
-    // While an upgrade, save or restore runs, the user is asked first.
+    // While an upgrade, save or restore runs, the user is asked first; the
+    // window's place and tab are remembered when it closes.
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -57,6 +61,7 @@ private:
     LogView* log_ = nullptr;
     PanelStatusBar* statusBar_ = nullptr;
     QAction* quit_ = nullptr;
+    MidiMenu* midiMenu_ = nullptr;
     QTimer editTimer_;
 };
 

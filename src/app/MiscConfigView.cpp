@@ -11,15 +11,18 @@
 namespace qx::app {
 namespace {
 
-// One setting: its bold label above its picker, centred; the picker writes
-// the chosen value into the given field of the model's current settings.
+// One setting: its bold label above its picker, centred; the label's
+// mnemonic takes the keyboard to the picker, which writes the chosen value
+// into the given field of the model's current settings.
 OptionPicker* addSetting(QHBoxLayout* row, const QString& label, const std::vector<PickerOption>& options,
                          EditCycle& edits, std::int64_t MiscConfigStruct::*field, QWidget* parent)
 {
     auto* column = new QVBoxLayout;
     auto* picker = new OptionPicker(options, parent);
     picker->setMaximumWidth(kPickerMaxWidth);
-    column->addWidget(boldLabel(label, parent), 0, Qt::AlignHCenter);
+    QLabel* title = boldLabel(label, parent);
+    title->setBuddy(picker);
+    column->addWidget(title, 0, Qt::AlignHCenter);
     column->addWidget(picker, 0, Qt::AlignHCenter);
     row->addLayout(column);
     QObject::connect(picker, &OptionPicker::picked, parent,
@@ -46,25 +49,25 @@ MiscConfigView::MiscConfigView(LooperSession& session, QWidget* parent)
     using S = MiscConfigStruct;
 
     QHBoxLayout* row = addRow(stack);
-    brightness_ = addSetting(row, "QX2 Display Brightness", optionsFrom(brightnessOptions()), edits,
+    brightness_ = addSetting(row, "QX2 Display &Brightness", optionsFrom(brightnessOptions()), edits,
                              &S::qx2Brightness, this);
-    displayMode_ = addSetting(row, "QX2 Display Mode", optionsFrom(displayModeOptions()), edits,
+    displayMode_ = addSetting(row, "QX2 Display M&ode", optionsFrom(displayModeOptions()), edits,
                               &S::qx2DisplayType, this);
     row->addStretch(1);
 
     row = addRow(stack);
-    midiInClock_ = addSetting(row, "MIDI In Clock Mode", optionsFrom(midiInClockOptions()), edits,
+    midiInClock_ = addSetting(row, "MIDI &In Clock Mode", optionsFrom(midiInClockOptions()), edits,
                               &S::midiInClockMode, this);
-    midiOutClock_ = addSetting(row, "MIDI Out Clock Mode", optionsFrom(midiOutClockOptions()), edits,
+    midiOutClock_ = addSetting(row, "MIDI O&ut Clock Mode", optionsFrom(midiOutClockOptions()), edits,
                                &S::midiOutClockMode, this);
     row->addStretch(1);
 
     row = addRow(stack);
-    midiChannel_ = addSetting(row, "MIDI Channel", numberOptions(1, 16), edits, &S::midiChannel, this);
+    midiChannel_ = addSetting(row, "MIDI &Channel", numberOptions(1, 16), edits, &S::midiChannel, this);
     row->addStretch(1);
 
     row = addRow(stack);
-    noiseGate_ = addSetting(row, "Noise Gate Level", optionsFrom(noiseGateOptions()), edits, &S::noiseGateLevel,
+    noiseGate_ = addSetting(row, "&Noise Gate Level", optionsFrom(noiseGateOptions()), edits, &S::noiseGateLevel,
                             this);
     row->addStretch(1);
     stack->addStretch(1);

@@ -19,8 +19,8 @@ QX2EffectsView::QX2EffectsView(LooperSession& session, QWidget* parent) : QWidge
     stack->addLayout(row);
     stack->addStretch(1);
 
-    addBank(row, "Effect 1", 1, pickers1_);
-    addBank(row, "Effect 2", 2, pickers2_);
+    addBank(row, "Effect &1", 1, pickers1_);
+    addBank(row, "Effect &2", 2, pickers2_);
     row->addStretch(1);
     refresh();
 }
@@ -28,16 +28,20 @@ QX2EffectsView::QX2EffectsView(LooperSession& session, QWidget* parent) : QWidge
 void QX2EffectsView::addBank(QHBoxLayout* row, const QString& title, int bank, BankPickers& pickers)
 {
     auto* column = new QVBoxLayout;
-    column->addWidget(boldLabel(title, this), 0, Qt::AlignHCenter);
+    // The bank's title takes the keyboard to its first slot.
+    QLabel* heading = boldLabel(title, this);
+    column->addWidget(heading, 0, Qt::AlignHCenter);
     const auto functions = optionsFrom(qx2Functions());
     EditCycle& edits = session_.edits();
     for (std::size_t i = 0; i < pickers.size(); ++i) {
         auto* picker = new OptionPicker(functions, this);
         column->addWidget(picker, 0, Qt::AlignHCenter);
+        picker->setAccessibleName(QStringLiteral("Effect %1 slot %2").arg(bank).arg(i + 1));
         pickers[i] = picker;
         connect(picker, &OptionPicker::picked, this,
                 [&edits, bank, i](qint64 value) { edits.changeEffect(bank, i, value); });
     }
+    heading->setBuddy(pickers.front());
     row->addLayout(column);
 }
 

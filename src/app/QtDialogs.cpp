@@ -1,22 +1,25 @@
 #include "app/QtDialogs.h"
 
+#include <QDir>
 #include <QFile>
 #include <QMessageBox>
 #include <QStringList>
 
 namespace qx::app {
 
-void setUpOpenDialog(QFileDialog& dialog, const QString& title)
+void setUpOpenDialog(QFileDialog& dialog, const QString& title, const QString& folder)
 {
     dialog.setWindowTitle(title);
+    if (!folder.isEmpty() && QDir(folder).exists()) dialog.setDirectory(folder);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setNameFilter(QString());
 }
 
-void setUpSaveDialog(QFileDialog& dialog, const QString& title, const QString& proposedName)
+void setUpSaveDialog(QFileDialog& dialog, const QString& title, const QString& folder, const QString& proposedName)
 {
     dialog.setWindowTitle(title);
+    if (!folder.isEmpty() && QDir(folder).exists()) dialog.setDirectory(folder);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilter(QString());
@@ -25,17 +28,19 @@ void setUpSaveDialog(QFileDialog& dialog, const QString& title, const QString& p
     dialog.selectFile(proposedName);
 }
 
-std::optional<std::string> QtDialogs::chooseFileToOpen(const std::string& title)
+std::optional<std::string> QtDialogs::chooseFileToOpen(const std::string& title, const std::string& folder)
 {
     QFileDialog dialog(parent_);
-    setUpOpenDialog(dialog, QString::fromStdString(title));
+    setUpOpenDialog(dialog, QString::fromStdString(title), QFile::decodeName(QByteArray::fromStdString(folder)));
     return run(dialog);
 }
 
-std::optional<std::string> QtDialogs::chooseFileToSave(const std::string& title, const std::string& proposedName)
+std::optional<std::string> QtDialogs::chooseFileToSave(const std::string& title, const std::string& folder,
+                                                       const std::string& proposedName)
 {
     QFileDialog dialog(parent_);
-    setUpSaveDialog(dialog, QString::fromStdString(title), QString::fromStdString(proposedName));
+    setUpSaveDialog(dialog, QString::fromStdString(title), QFile::decodeName(QByteArray::fromStdString(folder)),
+                    QString::fromStdString(proposedName));
     return run(dialog);
 }
 

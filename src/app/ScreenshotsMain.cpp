@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include "app/MainWindow.h"
@@ -17,8 +18,11 @@
 
 int main(int argc, char** argv)
 {
-    // Pictures only: never a window on a real screen.
+    // Pictures only: never a window on a real screen. The window as a first
+    // start shows it, leaving the user's remembered choices alone.
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    const QTemporaryDir freshSettings;
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(freshSettings.path()));
     QApplication application(argc, argv);
     if (argc < 2) {
         std::fputs("usage: redovivevorev-screenshots OUTPUT_FOLDER [SECONDS]\n", stderr);
@@ -42,7 +46,6 @@ int main(int argc, char** argv)
     bool saved = true;
     {
         qx::app::MainWindow window(*session, dialogs);
-        window.resize(940, 560);
         window.show();
         session->start();
         QTimer::singleShot(seconds * 1000, &window, [&] {

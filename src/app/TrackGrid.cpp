@@ -22,18 +22,23 @@ QLabel* plainLabel(const QString& text, QWidget* parent)
 }
 
 // The colour sits right behind the text: the label is as wide as its text
-// plus a little padding, and only the label is filled.
+// plus a little padding, and only the label is filled. A clear cell takes the
+// grid's colours, so it follows the desktop's palette.
 void paintBehindText(QLabel* label, TrackColor color)
 {
     const auto fill = fillColor(color);
-    QPalette palette = label->palette();
     // Every report rebuilds every record; most leave the colours as they were.
-    if (label->autoFillBackground() == fill.has_value() && (!fill || palette.color(QPalette::Window) == *fill) &&
-        palette.color(QPalette::WindowText) == textColorOn(color))
+    if (!fill) {
+        if (!label->autoFillBackground() && !label->testAttribute(Qt::WA_SetPalette)) return;
+        label->setAutoFillBackground(false);
+        label->setPalette(QPalette());
         return;
-    label->setAutoFillBackground(fill.has_value());
-    if (fill) palette.setColor(QPalette::Window, *fill);
-    palette.setColor(QPalette::WindowText, textColorOn(color));
+    }
+    QPalette palette = label->palette();
+    if (label->autoFillBackground() && palette.color(label->backgroundRole()) == *fill) return;
+    palette.setColor(label->backgroundRole(), *fill);
+    palette.setColor(label->foregroundRole(), textColorOn(color));
+    label->setAutoFillBackground(true);
     label->setPalette(palette);
 }
 
@@ -41,12 +46,10 @@ void paintBehindText(QLabel* label, TrackColor color)
 
 TrackGrid::TrackGrid(std::shared_ptr<Tracks> tracks, QWidget* parent) : QWidget(parent), tracks_(std::move(tracks))
 {
-    // White behind the whole grid, dark text whatever the desktop theme.
+    // The desktop's content colours (white in a light theme) behind the
+    // whole grid; the cells take the matching text colour.
+    setBackgroundRole(QPalette::Base);
     setAutoFillBackground(true);
-    QPalette palette = this->palette();
-    palette.setColor(QPalette::Window, Qt::white);
-    palette.setColor(QPalette::WindowText, Qt::black);
-    setPalette(palette);
 
     auto* grid = new QGridLayout(this);
     grid->setHorizontalSpacing(kColumnGap);
@@ -118,7 +121,7 @@ std::optional<QColor> TrackGrid::fill(int row, int column) const
 {
     const QLabel* label = cell(row, column);
     if (!label || !label->autoFillBackground()) return std::nullopt;
-    return label->palette().color(QPalette::Window);
+    return label->palette().color(label->backgroundRole());
 }
 
 }  // namespace qx::app

@@ -2,16 +2,19 @@
 
 #include "model/DisplayModels.h"
 
-#include <cstdio>
+#include <charconv>
 
 namespace qx {
 namespace {
 
+// "1.5" whatever the locale: the window's toolkit sets the user's locale,
+// which printf would follow ("1,5").
 std::string seconds(std::int64_t samples)
 {
     char text[64];
-    std::snprintf(text, sizeof text, "%.1f", static_cast<double>(samples) / 48000.0);
-    return text;
+    const auto end = std::to_chars(text, text + sizeof text, static_cast<double>(samples) / 48000.0,
+                                   std::chars_format::fixed, 1);
+    return std::string(text, end.ptr);
 }
 
 TrackColor stateColor(std::uint8_t code)

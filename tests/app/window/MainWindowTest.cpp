@@ -1,10 +1,11 @@
-// The window: its tabs, menu, edit timer and quitting, the status bar, the
+// The window: its tabs, menus, edit timer and quitting, the status bar, the
 // "Main" tab (device line, track grid, the three commands with their dialogs,
 // outcomes and progress bar), the "Log" tab, the queue that brings worker
 // results to the UI thread, and the three settings tabs: pickers show the
 // models, picks only edit, and the window's 0.5 s edit tick (stepped by hand
 // here) sends the edit. When a tick sends what is for the session's edit
-// cycle tests; these prove the tabs are bound to the session.
+// cycle tests; these prove the tabs are bound to the session. Then what the
+// window remembers between runs, under any locale, palette and keyboard.
 //
 // The window runs over a session whose links never start (see
 // SessionUnderTest); the file dialogs answer from a list, and the looper's
@@ -12,6 +13,7 @@
 // before any Qt header: they use `slots` as a name, which Qt defines as a macro.
 #include "sim/LooperReplies.h"
 
+#include <clocale>
 #include <csignal>
 #include <deque>
 #include <filesystem>
@@ -27,6 +29,7 @@
 #include "app/LogView.h"
 #include "app/MIDIButtonView.h"
 #include "app/MainWindow.h"
+#include "app/MidiMenu.h"
 #include "app/MiscConfigView.h"
 #include "app/OptionPicker.h"
 #include "app/PanelStatusBar.h"
@@ -34,6 +37,7 @@
 #include "app/QtDialogs.h"
 #include "app/QtMainQueue.h"
 #include "app/TerminationSignals.h"
+#include "app/TrackColors.h"
 #include "app/TrackGrid.h"
 #include "config/FunctionTables.h"
 #include "support/Hex.h"
@@ -48,13 +52,18 @@ namespace {
 
 // The user at the dialogs: each file dialog answers with the next queued path
 // (none queued: the user cancels), each question with the next queued answer
-// (none queued: yes), and every dialog asked is written down in order.
+// (none queued: yes), and every dialog asked is written down in order, with
+// the folder it opened in.
 class ScriptedDialogs final : public app::Dialogs {
 public:
-    std::optional<std::string> chooseFileToOpen(const std::string&) override { return answer("open dialog"); }
-    std::optional<std::string> chooseFileToSave(const std::string&, const std::string& name) override
+    std::optional<std::string> chooseFileToOpen(const std::string&, const std::string& folder) override
     {
-        return answer("save dialog " + name);
+        return answer("open dialog" + in(folder));
+    }
+    std::optional<std::string> chooseFileToSave(const std::string&, const std::string& folder,
+                                                const std::string& name) override
+    {
+        return answer("save dialog " + name + in(folder));
     }
     bool confirm(const std::string&, const std::string& question) override
     {
@@ -69,6 +78,7 @@ public:
     std::vector<std::string> asked;
 
 private:
+    static std::string in(const std::string& folder) { return folder.empty() ? "" : " in " + folder; }
     std::optional<std::string> answer(std::string dialog)
     {
         asked.push_back(std::move(dialog));
@@ -143,12 +153,12 @@ QStringList numbers(int first, int last)
     return texts;
 }
 
-// The view's labels, sorted; one that is not bold is marked.
+// The view's labels as shown, sorted; one that is not bold is marked.
 QStringList labels(const QWidget& view)
 {
     QStringList texts;
     for (const QLabel* label : view.findChildren<QLabel*>())
-        texts << (label->font().bold() ? "" : "not bold: ") + label->text();
+        texts << (label->font().bold() ? "" : "not bold: ") + QString(label->text()).remove('&');
     texts.sort();
     return texts;
 }
@@ -165,6 +175,30 @@ QStringList shown(const app::MiscConfigView& view)
 
 QString functionName(std::int64_t id) { return QString::fromStdString(findFunction(id)->name); }
 
+// Stands in for both links; records each MIDI device the session is told to use.
+class DeviceChoices final : public Link {
+public:
+    explicit DeviceChoices(std::vector<std::string>& chosen) : chosen_(chosen) {}
+    void start() override {}
+    void stop() override {}
+    std::optional<std::string> startUpgrade(Bytes) override { return "no upgrade here"; }
+    void chooseMidiDevice(const std::string& device) override { chosen_.push_back(device); }
+
+private:
+    std::vector<std::string>& chosen_;
+};
+
+// The menu's entries, the checked one marked "*".
+QStringList entries(const QMenu& menu)
+{
+    QStringList texts;
+    for (const QAction* action : menu.actions()) texts << action->text() + (action->isChecked() ? "*" : "");
+    return texts;
+}
+
+QColor textColour(const QWidget& widget) { return widget.palette().color(widget.foregroundRole()); }
+QColor backgroundColour(const QWidget& widget) { return widget.palette().color(widget.backgroundRole()); }
+
 // One tick of the window's timer; what it queued for the looper.
 std::vector<Bytes> sentAtNextTick(PanelUnderTest& panel) { return panel.window->editTick(), panel.queued(); }
 
@@ -173,7 +207,19 @@ std::vector<Bytes> sentAtNextTick(PanelUnderTest& panel) { return panel.window->
 class MainWindowTest : public QObject {
     Q_OBJECT
 
+public:
+    // Before the application exists: what the window remembers goes to a
+    // folder of the test's own, never the user's.
+    static void initMain()
+    {
+        static const QTemporaryDir configHome;
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(configHome.path()));
+    }
+
 private slots:
+    // Every test starts as the panel's first run.
+    void init() { QSettings("REDOVIVevorev", "redovivevorev").clear(); }
+
     void fiveTabsInOrderNoNewWindowCommandAndTheEditTimer()
     {
         PanelUnderTest panel;
@@ -211,8 +257,20 @@ private slots:
         }
     }
 
+    void gridBeforeAnyReportThenAfterEach_data()
+    {
+        QTest::addColumn<QByteArray>("locale");
+        QTest::newRow("C") << QByteArray("C");
+        // Comma decimals: the looper's numbers still read "1.5".
+        QTest::newRow("de_DE") << QByteArray("de_DE.UTF-8");
+    }
+
     void gridBeforeAnyReportThenAfterEach()
     {
+        QFETCH(QByteArray, locale);
+        const std::string before = std::setlocale(LC_ALL, nullptr);
+        QVERIFY2(std::setlocale(LC_ALL, locale.constData()), "locale missing: scripts/setup.sh generates it");
+        const auto restore = qScopeGuard([&before] { std::setlocale(LC_ALL, before.c_str()); });
         PanelUnderTest panel;
         const app::TrackGrid& grid = *panel.window->contentView()->grid();
         QCOMPARE(grid.columnCount(), 9);
@@ -282,12 +340,14 @@ private slots:
         QVERIFY(!progress->isTextVisible() && progress->value() == progress->maximum());
 
         // Cancelled, or confirmed without a location: nothing starts, the earlier file is not sent again.
+        // Only the upgrade dialog has been used: it opens where its file was.
         for (bool confirmedWithoutALocation : {false, true}) {
             panel.dialogs.answers.assign(confirmedWithoutALocation ? 3 : 0, "");
             panel.dialogs.asked.clear();
             for (QPushButton* button : {view.upgradeButton(), view.saveButton(), view.restoreButton()}) button->click();
             QCOMPARE(panel.dialogs.asked,
-                     (std::vector<std::string>{"open dialog", "save dialog looper.cfg", "open dialog"}));
+                     (std::vector<std::string>{"open dialog in " + dir.path().toStdString(), "save dialog looper.cfg",
+                                               "open dialog"}));
         }
         QVERIFY(!midi.upgradeInProgress() && !panel.session.cancelTransfer().success &&
                 outcome(bar).startsWith("Upgrade sent"));
@@ -341,23 +401,25 @@ private slots:
         QCOMPARE(panel.models().log->log(), std::string("still here"));
     }
 
-    void qtDialogsProposeLooperCfgAndTakeAnyFile()
+    void qtDialogsOpenInTheFolderGivenProposeLooperCfgAndTakeAnyFile()
     {
         app::QtDialogs dialogs;
-        answerNextDialog([](QFileDialog* dialog) {
+        QTemporaryDir dir;
+        QString openedIn;
+        answerNextDialog([&](QFileDialog* dialog) {
+            openedIn = dialog->directory().absolutePath();
             dialog->reject();
             QCOMPARE(dialog->fileMode(), QFileDialog::ExistingFile);  // one file that exists
         });
-        QVERIFY(!dialogs.chooseFileToOpen("Restore device configuration"));
-        QTemporaryDir dir;
+        QVERIFY(!dialogs.chooseFileToOpen("Restore device configuration", dir.path().toStdString()));
+        QCOMPARE(openedIn, dir.path());
         QString proposed;
         answerNextDialog([&](QFileDialog* dialog) {
             if (auto* name = dialog->findChild<QLineEdit*>("fileNameEdit")) proposed = name->text();
-            dialog->setDirectory(dir.path());
             dialog->selectFile("backup.json");  // another extension is taken as it is
             QMetaObject::invokeMethod(dialog, "accept");
         });
-        QCOMPARE(dialogs.chooseFileToSave("Save device configuration", "looper.cfg"),
+        QCOMPARE(dialogs.chooseFileToSave("Save device configuration", dir.path().toStdString(), "looper.cfg"),
                  std::optional<std::string>(dir.filePath("backup.json").toStdString()));
         QCOMPARE(proposed, QString("looper.cfg"));
     }
@@ -503,6 +565,147 @@ private slots:
         panel.window->editTick();
         QVERIFY(effects.take().write);
         QCOMPARE(panel.models().effects2->effects[4].effectNum(), 48);
+    }
+
+    void remembersPlaceTabAndFoldersAndFirstOpensShowingEveryTrack()
+    {
+        QTemporaryDir upgrades, saves, restores;
+        QRect place;
+        {
+            PanelUnderTest panel;
+            app::MainWindow& window = *panel.window;
+            window.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&window));
+            const QLabel* last = window.contentView()->grid()->cell(title, 8);
+            QVERIFY2(last->visibleRegion().boundingRect() == last->rect(), "Track 8 is cut off");
+
+            window.setGeometry(40, 30, 720, 500);
+            window.tabs()->setCurrentIndex(3);
+            panel.dialogs.answers = {upgrades.filePath("fw.syx").toStdString(), saves.filePath("a.cfg").toStdString(),
+                                     restores.filePath("b.cfg").toStdString()};
+            panel.dialogs.confirms = {false};
+            app::ContentView& view = *window.contentView();
+            for (QPushButton* button : {view.upgradeButton(), view.saveButton(), view.restoreButton()}) button->click();
+            place = window.geometry();
+            QVERIFY(window.close());
+        }
+        PanelUnderTest panel;
+        panel.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(panel.window.get()));
+        QCOMPARE(panel.window->geometry(), place);
+        QCOMPARE(panel.window->tabs()->currentIndex(), 3);
+        app::ContentView& view = *panel.window->contentView();
+        for (QPushButton* button : {view.upgradeButton(), view.saveButton(), view.restoreButton()}) button->click();
+        QCOMPARE(panel.dialogs.asked, (std::vector<std::string>{"open dialog in " + upgrades.path().toStdString(),
+                                                                "save dialog looper.cfg in " + saves.path().toStdString(),
+                                                                "open dialog in " + restores.path().toStdString()}));
+    }
+
+    void coloursFollowTheDesktopAndStayReadable_data()
+    {
+        QTest::addColumn<QPalette>("palette");
+        QTest::newRow("light") << QApplication::style()->standardPalette();
+        const QColor text(225, 225, 225), button(55, 55, 55), base(30, 30, 30), window(45, 45, 45);
+        QTest::newRow("dark") << QPalette(text, button, button.lighter(), button.darker(), button, text, Qt::white, base,
+                                          window);
+    }
+
+    void coloursFollowTheDesktopAndStayReadable()
+    {
+        QFETCH(QPalette, palette);
+        // WCAG's own figures for the ratio used below.
+        QVERIFY(qAbs(app::contrastRatio(Qt::white, Qt::black) - 21) < 1e-9 &&
+                qAbs(app::contrastRatio(QColor(0x76, 0x76, 0x76), Qt::white) - 4.54) < 0.01);
+
+        PanelUnderTest panel;
+        const app::PanelStatusBar& bar = *panel.window->panelStatusBar();
+        panel.window->panelStatusBar()->showOutcome({false, "Save failed"});
+        panel.window->setPalette(palette);  // the desktop changes theme while a failure shows
+        panel.receive(sim::reply::statusReport(4, 2, SimTracks{{.state = TrackState::Recording},
+                                                               {.state = TrackState::Playing}}));
+        const app::TrackGrid& grid = *panel.window->contentView()->grid();
+        QCOMPARE(backgroundColour(grid), palette.color(QPalette::Base));
+        QCOMPARE(colours(grid, 1) + " " + colours(grid, 2), QString("clear/red blue/green"));
+        const std::pair<const char*, std::pair<QColor, QColor>> texts[] = {
+            {"plain cell", {textColour(*grid.cell(length, 1)), backgroundColour(grid)}},
+            {"selected title", {textColour(*grid.cell(title, 2)), *grid.fill(title, 2)}},
+            {"failure", {textColour(*bar.outcomeLabel()), backgroundColour(bar)}},
+        };
+        for (const auto& [what, colours] : texts)
+            QVERIFY2(app::contrastRatio(colours.first, colours.second) >= 4.5, what);
+    }
+
+    void everyPickerIsNamedAndMnemonicsReachThem()
+    {
+        PanelUnderTest panel;
+        const QList<QLabel*> labels = panel.window->findChildren<QLabel*>();
+        for (QWidget* picker : panel.window->findChildren<QWidget*>()) {
+            if (!qobject_cast<QComboBox*>(picker) && !qobject_cast<QAbstractSpinBox*>(picker)) continue;
+            const bool labelled = std::any_of(labels.begin(), labels.end(), [picker](const QLabel* label) {
+                return label->buddy() == picker && !QKeySequence::mnemonic(label->text()).isEmpty();
+            });
+            QVERIFY2(labelled || !picker->accessibleName().isEmpty(), picker->parentWidget()->metaObject()->className());
+        }
+
+        // A key reaches one thing per tab, the menus' keys included.
+        QList<QKeySequence> menuKeys;
+        for (const QAction* menu : panel.window->menuBar()->actions()) menuKeys << QKeySequence::mnemonic(menu->text());
+        QTabWidget* tabs = panel.window->tabs();
+        for (int tab = 0; tab < tabs->count(); ++tab) {
+            QList<QKeySequence> keys = menuKeys;
+            for (const QLabel* label : tabs->widget(tab)->findChildren<QLabel*>())
+                if (label->buddy()) keys << QKeySequence::mnemonic(label->text());
+            for (const QAbstractButton* button : tabs->widget(tab)->findChildren<QAbstractButton*>())
+                keys << QKeySequence::mnemonic(button->text());
+            keys.removeAll(QKeySequence());
+            QVERIFY2(QSet<QKeySequence>(keys.begin(), keys.end()).size() == keys.size(), qPrintable(tabs->tabText(tab)));
+        }
+        const app::ContentView& view = *panel.window->contentView();
+        QStringList commands;
+        for (const QPushButton* button : {view.upgradeButton(), view.saveButton(), view.restoreButton()})
+            commands << QString(button->text()).remove('&') + (QKeySequence::mnemonic(button->text()).isEmpty() ? "!" : "");
+        QCOMPARE(commands, (QStringList{"Send upgrade file", "Save device configuration", "Restore device configuration"}));
+
+        // Alt and the underlined letter take the keyboard to the picker.
+        panel.window->tabs()->setCurrentWidget(panel.window->miscConfigView());
+        panel.window->show();
+        QVERIFY(QTest::qWaitForWindowActive(panel.window.get()));
+        QTest::keyClick(panel.window.get(), Qt::Key_C, Qt::AltModifier);
+        QCOMPARE(QApplication::focusWidget(), panel.window->miscConfigView()->midiChannelPicker());
+    }
+
+    void midiMenuFollowsTheDevicesAndRemembersTheChoiceAndTheNoticeShows()
+    {
+        // What the entry to the program reads at start: a device not plugged in now.
+        QSettings stored("REDOVIVevorev", "redovivevorev");
+        stored.setValue("midi/device", "Gone Synth");
+        ManualMainQueue ui;
+        std::vector<std::string> chosen;
+        LooperSession session(ui, [&chosen](LinkHost) {
+            return LooperSession::Links{std::make_unique<DeviceChoices>(chosen), std::make_unique<DeviceChoices>(chosen)};
+        });
+        session.models().midiNotice->setText("No MIDI: no ALSA sequencer and no JACK server");
+        ScriptedDialogs dialogs;
+        app::MainWindow window(session, dialogs);
+        const app::PanelStatusBar& bar = *window.panelStatusBar();
+        QCOMPARE(outcome(bar), QString("failed: No MIDI: no ALSA sequencer and no JACK server"));
+        session.models().outcome->set({true, "Saved"});
+        QCOMPARE(outcome(bar), QString("Saved"));
+
+        const QMenu& menu = *window.midiMenu();
+        QVERIFY(window.menuBar()->actions().contains(menu.menuAction()) && menu.title().remove('&') == "MIDI");
+        QCOMPARE(entries(menu), (QStringList{"All ports", "Gone Synth*"}));
+        session.linkHost().reports.showMidiDevices({"QX2", "Keys & Pads"});
+        ui.drain();
+        QCOMPARE(entries(menu), (QStringList{"All ports", "QX2", "Keys && Pads", "Gone Synth*"}));
+        menu.actions()[2]->trigger();
+        session.models().midiDevices->set({"QX2"});  // unplugged: still the choice
+        QCOMPARE(entries(menu), (QStringList{"All ports", "QX2", "Keys && Pads*"}));
+        QCOMPARE(stored.value("midi/device").toString(), QString("Keys & Pads"));
+        menu.actions()[0]->trigger();
+        QCOMPARE(entries(menu), (QStringList{"All ports*", "QX2"}));
+        QCOMPARE(stored.value("midi/device").toString(), QString());
+        QCOMPARE(chosen, (std::vector<std::string>{"Keys & Pads", ""}));
     }
 };
 
