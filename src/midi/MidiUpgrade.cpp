@@ -1,6 +1,7 @@
 #include "midi/MidiUpgrade.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 
 #include "protocol/SysExCodec.h"
@@ -65,9 +66,10 @@ std::optional<Outcome> MidiUpgrade::answerOutcome(std::uint64_t answers, Clock::
     const std::chrono::duration<double> waited = now - waiting_->since;
     if (answers > waiting_->answers) {
         waiting_.reset();
+        // "0.1" in every locale, as the window's toolkit sets the user's one.
         char seconds[32];
-        std::snprintf(seconds, sizeof seconds, "%.1f", waited.count());
-        return Outcome{true, sent + "; the looper answered again after " + seconds + " s"};
+        const auto end = std::to_chars(seconds, seconds + sizeof seconds, waited.count(), std::chars_format::fixed, 1);
+        return Outcome{true, sent + "; the looper answered again after " + std::string(seconds, end.ptr) + " s"};
     }
     if (waited < kAnswerWait) return std::nullopt;
     waiting_.reset();

@@ -96,10 +96,14 @@ TEST_F(Netns, FindsTheLooperOnTheRunningInterfaceAndPollsItInOrderWhileTheWindow
     const std::uint64_t deadBefore = packetsOut("qxdead0");
     int argc = 1;
     char name[] = "net_netns_tests", *argv[] = {name, nullptr};
+    setenv("XDG_CONFIG_HOME", testing::TempDir().c_str(), 1);  // the window remembers its choices there
     QApplication application(argc, argv);
     struct : app::Dialogs {
-        std::optional<std::string> chooseFileToOpen(const std::string&) override { return {}; }
-        std::optional<std::string> chooseFileToSave(const std::string&, const std::string&) override { return {}; }
+        std::optional<std::string> chooseFileToOpen(const std::string&, const std::string&) override { return {}; }
+        std::optional<std::string> chooseFileToSave(const std::string&, const std::string&, const std::string&) override
+        {
+            return {};
+        }
         bool confirm(const std::string&, const std::string&) override { return false; }
     } noDialogs;
     app::MainWindow window(session, noDialogs);
