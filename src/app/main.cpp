@@ -6,9 +6,9 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QSettings>
 
 #include "app/MainWindow.h"
+#include "app/PanelSettings.h"
 #include "app/QtDialogs.h"
 #include "app/QtMainQueue.h"
 #include "app/TerminationSignals.h"
@@ -62,8 +62,8 @@ std::optional<int> parseCommandLine(CommandLine& chosen)
 
     chosen.demo = parser.isSet(demo);
     // --midi-port wins over the device the window's MIDI menu remembers.
-    const QString device = parser.isSet(midiPort) ? parser.value(midiPort) : QSettings().value("midi/device").toString();
-    chosen.options.midiDevice = device.toStdString();
+    chosen.options.midiDevice =
+        parser.isSet(midiPort) ? parser.value(midiPort).toStdString() : qx::app::remembered::midiDevice();
     chosen.options.tracePath = parser.value(trace).toStdString();
     chosen.options.verbose = parser.isSet(verbose);
     return std::nullopt;

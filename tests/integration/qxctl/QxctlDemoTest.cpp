@@ -1,5 +1,5 @@
 // qxctl end to end on its built-in simulated looper (--demo: no MIDI ports,
-// no network, no JACK server): help and version, usage errors, what goes to
+// no network, no JACK server): its version, what goes to
 // standard output and what to standard error, the progress bar's one line
 // when standard error is not a terminal, and the console lines only with
 // --verbose.
@@ -36,62 +36,12 @@ protected:
     std::filesystem::path folder;
 };
 
-TEST(QxctlCommandLine, HelpGoesToStandardOutputWithStatusZero)
-{
-    const Ran help = runQxctl({"--help"});
-    EXPECT_EQ(help.status, 0);
-    EXPECT_TRUE(anyStartsWith(help.out, "Usage: qxctl [OPTIONS] COMMAND")) << Ran::lastOf(help.out);
-    EXPECT_EQ(help.err, Lines{});
-
-    const Ran save = runQxctl({"save", "--help"});
-    EXPECT_EQ(save.status, 0);
-    EXPECT_TRUE(anyStartsWith(save.out, "Usage: qxctl save [OPTIONS] FILE")) << Ran::lastOf(save.out);
-    EXPECT_TRUE(anyStartsWith(save.out, "  --demo ")) << "the common options are listed on each command";
-    EXPECT_EQ(save.err, Lines{});
-}
-
 TEST(QxctlCommandLine, VersionIsTheProjectsVersion)
 {
     const Ran version = runQxctl({"--version"});
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out, Lines{"qxctl " QX_PROJECT_VERSION});
     EXPECT_EQ(version.err, Lines{});
-}
-
-TEST(QxctlCommandLine, AnUnknownOptionIsAUsageError)
-{
-    for (const auto& args : {std::vector<std::string>{"--bogus", "settings"}, {"settings", "--demo", "--bogus"}}) {
-        const Ran run = runQxctl(args);
-        EXPECT_EQ(run.status, 2);
-        EXPECT_EQ(run.out, Lines{});
-        ASSERT_FALSE(run.err.empty());
-        EXPECT_EQ(run.err.front(), "qxctl: The following argument was not expected: --bogus");
-        EXPECT_TRUE(anyStartsWith(run.err, "Usage: qxctl settings")) << "and the usage";
-    }
-    const Ran none = runQxctl({});
-    EXPECT_EQ(none.status, 2);
-    EXPECT_TRUE(anyStartsWith(none.err, "Usage: qxctl [OPTIONS] COMMAND"));
-}
-
-// Values, buttons and functions the tabs do not offer are usage errors that
-// change nothing; they never reach the looper.
-TEST(QxctlCommandLine, WhatTheTabsDoNotOfferIsRefusedBeforeTheLooperIsAsked)
-{
-    const std::vector<std::string> refused[] = {
-        {"settings", "set", "channel", "17"},       {"settings", "set", "brightness", "1"},
-        {"settings", "set", "volume", "3"},         {"settings", "show"},
-        {"button", "CC", "128"},                    {"button", "Foot", "1"},
-        {"button", "CC", "1", "set", "8", "Stop"},  {"button", "CC", "1", "set", "0", "80"},
-        {"button", "CC", "1", "set", "0", "stop"},  {"effects", "set", "3", "0", "Stop"},
-    };
-    for (auto args : refused) {
-        args.push_back("--demo");
-        const Ran run = runQxctl(args, 30s);
-        EXPECT_EQ(run.status, 2) << args[0] << " " << args[1] << " " << args[2];
-        EXPECT_EQ(run.out, Lines{}) << "nothing on standard output: " << args[0];
-        EXPECT_TRUE(anyStartsWith(run.err, "Usage: qxctl " + args[0])) << args[0];
-        EXPECT_FALSE(hasConsoleLine(run.err)) << "no session was started";
-    }
 }
 
 TEST(QxctlCommandLine, TheDemoHasNoMidiPorts)
