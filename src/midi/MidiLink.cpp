@@ -72,8 +72,9 @@ bool MidiLink::sendMessage(std::span<const std::uint8_t> message)
 {
     // A message must fit one packet; none of the looper's messages is longer.
     if (message.empty() || message.size() > sysex::kMaxMessage || !endpoints_) return false;
-    if (host_.trace) traceSent(message);
-    return endpoints_->sendToEach(message);
+    if (!endpoints_->sendToEach(message)) return false;
+    if (host_.trace) traceSent(message);  // only what went out
+    return true;
 }
 
 void MidiLink::traceSent(std::span<const std::uint8_t> message)

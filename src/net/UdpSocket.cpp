@@ -45,7 +45,9 @@ UdpSocket::Received UdpSocket::receiveFrom(std::span<std::uint8_t> buffer)
     if (got >= 0) {
         result.kind = Received::Kind::datagram;
         result.size = static_cast<std::size_t>(got);
-        if (trace_) trace_->record(TrafficTrace::Direction::received, addressText(result.sender), buffer.first(result.size));
+        // A socket shut down to wake its reader returns an empty read: no datagram.
+        if (trace_ && got > 0)
+            trace_->record(TrafficTrace::Direction::received, addressText(result.sender), buffer.first(result.size));
     } else if (errno == EAGAIN || errno == EWOULDBLOCK || errno == ETIMEDOUT || errno == EINTR) {
         result.kind = Received::Kind::timedOut;
     }
