@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -53,6 +54,9 @@ struct AlsaMidiBackend::Client {
     std::atomic<bool> stopping{false};
     std::mutex sendLock;
 
+    // Every port of every other client, by "client name:port name", until
+    // visit says stop.
+    void eachPort(const std::function<bool(const std::string&, const snd_seq_port_info_t&)>& visit);
     // A port by "client name:port name", as listed.
     bool address(const std::string& name, snd_seq_addr_t& found);
     std::vector<std::string> list(unsigned int capability);
@@ -60,9 +64,8 @@ struct AlsaMidiBackend::Client {
     void take(const snd_seq_event_t& event);
 };
 
-std::vector<std::string> AlsaMidiBackend::Client::list(unsigned int capability)
+void AlsaMidiBackend::Client::eachPort(const std::function<bool(const std::string&, const snd_seq_port_info_t&)>& visit)
 {
-    std::vector<std::string> names;
     snd_seq_client_info_t* clientInfo;
     snd_seq_port_info_t* portInfo;
     snd_seq_client_info_alloca(&clientInfo);
@@ -74,35 +77,35 @@ std::vector<std::string> AlsaMidiBackend::Client::list(unsigned int capability)
         snd_seq_port_info_set_client(portInfo, id);
         snd_seq_port_info_set_port(portInfo, -1);
         while (snd_seq_query_next_port(seq, portInfo) >= 0) {
-            if ((snd_seq_port_info_get_capability(portInfo) & capability) != capability) continue;
-            if (!(snd_seq_port_info_get_type(portInfo) & SND_SEQ_PORT_TYPE_MIDI_GENERIC)) continue;
-            names.push_back(std::string(snd_seq_client_info_get_name(clientInfo)) + ":" +
-                            snd_seq_port_info_get_name(portInfo));
+            const std::string name =
+                std::string(snd_seq_client_info_get_name(clientInfo)) + ":" + snd_seq_port_info_get_name(portInfo);
+            if (!visit(name, *portInfo)) return;
         }
     }
+}
+
+std::vector<std::string> AlsaMidiBackend::Client::list(unsigned int capability)
+{
+    std::vector<std::string> names;
+    eachPort([&](const std::string& name, const snd_seq_port_info_t& port) {
+        if ((snd_seq_port_info_get_capability(&port) & capability) == capability &&
+            (snd_seq_port_info_get_type(&port) & SND_SEQ_PORT_TYPE_MIDI_GENERIC))
+            names.push_back(name);
+        return true;
+    });
     return names;
 }
 
-bool AlsaMidiBackend::Client::address(const std::string& name, snd_seq_addr_t& found)
+bool AlsaMidiBackend::Client::address(const std::string& wanted, snd_seq_addr_t& found)
 {
-    snd_seq_client_info_t* clientInfo;
-    snd_seq_port_info_t* portInfo;
-    snd_seq_client_info_alloca(&clientInfo);
-    snd_seq_port_info_alloca(&portInfo);
-    snd_seq_client_info_set_client(clientInfo, -1);
-    while (snd_seq_query_next_client(seq, clientInfo) >= 0) {
-        const int id = snd_seq_client_info_get_client(clientInfo);
-        snd_seq_port_info_set_client(portInfo, id);
-        snd_seq_port_info_set_port(portInfo, -1);
-        while (snd_seq_query_next_port(seq, portInfo) >= 0) {
-            if (name == std::string(snd_seq_client_info_get_name(clientInfo)) + ":" +
-                            snd_seq_port_info_get_name(portInfo)) {
-                found = *snd_seq_port_info_get_addr(portInfo);
-                return true;
-            }
-        }
-    }
-    return false;
+    bool known = false;
+    eachPort([&](const std::string& name, const snd_seq_port_info_t& port) {
+        if (name != wanted) return true;
+        found = *snd_seq_port_info_get_addr(&port);
+        known = true;
+        return false;
+    });
+    return known;
 }
 
 void AlsaMidiBackend::Client::take(const snd_seq_event_t& event)

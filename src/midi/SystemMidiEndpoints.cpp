@@ -131,6 +131,12 @@ private:
 
 }  // namespace
 
+std::unique_ptr<MidiEndpoints> makeMidiEndpoints(std::unique_ptr<MidiBackend> backend,
+                                                 const SystemMidiOptions& options)
+{
+    return std::make_unique<SystemMidiEndpoints>(std::move(backend), options);
+}
+
 std::unique_ptr<MidiEndpoints> openSystemMidiEndpoints(const SystemMidiOptions& options)
 {
     std::string alsaFailure;

@@ -21,4 +21,9 @@ struct SystemMidiOptions {
 
 std::unique_ptr<MidiEndpoints> openSystemMidiEndpoints(const SystemMidiOptions& options = {});
 
+class MidiBackend;
+// The same on a backend of the caller's (a test's stand-in).
+std::unique_ptr<MidiEndpoints> makeMidiEndpoints(std::unique_ptr<MidiBackend> backend,
+                                                 const SystemMidiOptions& options);
+
 }  // namespace qx

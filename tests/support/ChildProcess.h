@@ -22,6 +22,22 @@
 
 namespace qx::test {
 
+// Waits up to the limit for the child to end: then pid becomes -1 and status
+// its exit status (128 + the signal when one ended it); false on time-out.
+inline bool reapChild(pid_t& pid, int& status, std::chrono::milliseconds limit)
+{
+    const auto until = std::chrono::steady_clock::now() + limit;
+    for (int raw = 0; pid > 0; std::this_thread::sleep_for(std::chrono::milliseconds(10))) {
+        if (::waitpid(pid, &raw, WNOHANG) == pid) {
+            pid = -1;
+            status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+        } else if (std::chrono::steady_clock::now() >= until) {
+            return false;
+        }
+    }
+    return true;
+}
+
 class ChildProcess {
 public:
     using Lines = std::vector<std::string>;
@@ -87,15 +103,7 @@ public:
     // Waits for it to end on its own; its exit status, or -1 after the time-out.
     int exitStatus(std::chrono::milliseconds limit)
     {
-        const auto until = std::chrono::steady_clock::now() + limit;
-        for (int status = 0; pid_ > 0; std::this_thread::sleep_for(std::chrono::milliseconds(10))) {
-            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-                pid_ = -1;
-                status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            } else if (std::chrono::steady_clock::now() >= until) {
-                return -1;
-            }
-        }
+        if (!reapChild(pid_, status_, limit)) return -1;
         if (reader_.joinable()) reader_.join();  // every line is in by the end of its output
         return status_;
     }

@@ -18,6 +18,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/ChildProcess.h"
+
 namespace qx::test {
 
 using Lines = std::vector<std::string>;
@@ -73,19 +75,7 @@ public:
         if (pid_ > 0) ::kill(pid_, SIGINT);
     }
     // Waits for it to end; its exit status, or -1 after the time-out.
-    int exitStatus(std::chrono::milliseconds limit)
-    {
-        const auto until = std::chrono::steady_clock::now() + limit;
-        for (int status = 0; pid_ > 0; std::this_thread::sleep_for(std::chrono::milliseconds(10))) {
-            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-                pid_ = -1;
-                status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            } else if (std::chrono::steady_clock::now() >= until) {
-                return -1;
-            }
-        }
-        return status_;
-    }
+    int exitStatus(std::chrono::milliseconds limit) { return reapChild(pid_, status_, limit) ? status_ : -1; }
     // What it has written so far, line by line (a last line without its line
     // feed is left out until it has one).
     Lines out() const { return lines("stdout"); }

@@ -3,11 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
 #include <set>
 
 #include "midi/EventRing.h"
+#include "midi/MidiBackend.h"
 #include "midi/MidiPortFollower.h"
+#include "midi/SystemMidiEndpoints.h"
 #include "support/Hex.h"
+#include "support/WaitUntil.h"
 
 namespace qx {
 namespace {
@@ -132,6 +138,78 @@ TEST(MidiPortFollower, AChosenDeviceKeepsEveryOtherInstrumentOut)
     follower.choose("");
     follower.refresh();
     EXPECT_EQ(system.joinedSources.size(), 2u);
+}
+
+// A MIDI system of the test's: its input thread is the test itself.
+class FakeBackend final : public MidiBackend {
+public:
+    bool activate(Hooks given) override { return hooks.emplace(given), true; }
+    void close() override {}
+    bool send(std::span<const std::uint8_t>) override { return true; }
+    std::vector<std::string> listSources() override { return ports.listSources(); }
+    std::vector<std::string> listDestinations() override { return ports.listDestinations(); }
+    bool joinSource(const std::string& port) override { return ports.joinSource(port); }
+    bool joinDestination(const std::string& port) override { return ports.joinDestination(port); }
+    void leaveSource(const std::string& port) override { ports.leaveSource(port); }
+    void leaveDestination(const std::string& port) override { ports.leaveDestination(port); }
+
+    FakeDirectory ports;
+    std::optional<Hooks> hooks;
+};
+
+// While the receive thread is busy the ring fills; the event that did not fit
+// reaches the receiver as a gap (0xF4, which drops the message it cut) before
+// the next one. A port that comes wakes the follower, which joins it.
+TEST(SystemMidiEndpoints, AFullRingIsAGapAndAPortThatComesIsJoined)
+{
+    auto owned = std::make_unique<FakeBackend>();
+    FakeBackend& system = *owned;
+    auto endpoints = makeMidiEndpoints(std::move(owned), {});
+    std::mutex lock;
+    std::condition_variable released;
+    bool held = true;
+    std::vector<Bytes> events;
+    endpoints->setReceiver([&](std::span<const std::uint8_t> bytes) {
+        std::unique_lock guard(lock);
+        released.wait(guard, [&] { return !held; });
+        events.emplace_back(bytes.begin(), bytes.end());
+    });
+    const Bytes chunk(4096, 0x11);
+    system.hooks->input.push(hex("F0 01"));
+    system.hooks->received.post();
+    int pushed = 0;
+    while (pushed < 1000 && system.hooks->input.push(chunk)) ++pushed;
+    ASSERT_LT(pushed, 1000) << "the ring never filled";
+    system.hooks->input.push(hex("F0 05 F7"));
+    {
+        std::lock_guard guard(lock);
+        held = false;
+    }
+    released.notify_all();
+    system.hooks->received.post();
+    ASSERT_TRUE(test::waitUntil([&] {
+        std::lock_guard guard(lock);
+        return !events.empty() && events.back() == hex("F0 05 F7");
+    }));
+    std::lock_guard guard(lock);
+    ASSERT_EQ(events.size(), static_cast<std::size_t>(pushed) + 3);
+    EXPECT_EQ(events.end()[-2], Bytes{0xF4});
+
+    std::vector<std::string> heard;
+    std::mutex heardLock;
+    endpoints->setDevicesListener([&](std::vector<std::string> devices) {
+        std::lock_guard g(heardLock);
+        heard = std::move(devices);
+    });
+    system.ports.destinations.push_back("QX Looper Sim:in");
+    system.hooks->portsChanged.post();
+    EXPECT_TRUE(test::waitUntil([&] { return endpoints->destinationNames() == Names{"QX Looper Sim:in"}; }));
+    EXPECT_TRUE(test::waitUntil([&] {
+        std::lock_guard g(heardLock);
+        return heard == Names{"QX Looper Sim"};
+    }));
+    endpoints->setReceiver(nullptr);
+    endpoints->setDevicesListener(nullptr);
 }
 
 }  // namespace
