@@ -92,6 +92,10 @@ completion() {
 }
 check "qxctl completion" completion
 
+# The window remembers its size and choices: here in a folder of the check's own.
+XDG_CONFIG_HOME=$(mktemp -d)
+export XDG_CONFIG_HOME
+
 # The window on the built-in simulated looper, off screen, for five seconds:
 # still running then (timeout's 124) is the pass.
 window_demo() {
@@ -115,6 +119,7 @@ window_close() {
   [ "$status" -eq 0 ]
 }
 check "redovivevorev --demo ended by SIGTERM" window_close
+rm -rf "$XDG_CONFIG_HOME"
 
 if [ ${#failures[@]} -gt 0 ]; then
   echo "check-package: failed: ${failures[*]}"
