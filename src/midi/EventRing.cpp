@@ -12,6 +12,7 @@ EventRing::EventRing(std::size_t capacity)
 
 void EventRing::copyIn(std::size_t at, const std::uint8_t* from, std::size_t count)
 {
+    if (count == 0) return;  // a gap has no bytes, and memcpy takes no null pointer
     const std::size_t start = at & mask_;
     const std::size_t first = std::min(count, mask_ + 1 - start);
     std::memcpy(bytes_.get() + start, from, first);
@@ -20,6 +21,7 @@ void EventRing::copyIn(std::size_t at, const std::uint8_t* from, std::size_t cou
 
 void EventRing::copyOut(std::size_t at, std::uint8_t* to, std::size_t count) const
 {
+    if (count == 0) return;
     const std::size_t start = at & mask_;
     const std::size_t first = std::min(count, mask_ + 1 - start);
     std::memcpy(to, bytes_.get() + start, first);
