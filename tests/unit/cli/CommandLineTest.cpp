@@ -35,6 +35,12 @@ Line run(const std::vector<std::string>& words)
         called.args = args;
         return 0;
     };
+    auto takesPath = [&](const char* name) {
+        return [&, name](const Args& a, const std::string& p) {
+            called.path = p;
+            return note(name, a);
+        };
+    };
     const CommandTable commands{
         .monitor = [&](const Args& a) { return note("monitor", a); },
         .settings =
@@ -52,21 +58,9 @@ Line run(const std::vector<std::string>& words)
                 called.effect = c;
                 return note("effects", a);
             },
-        .upgrade =
-            [&](const Args& a, const std::string& p) {
-                called.path = p;
-                return note("upgrade", a);
-            },
-        .save =
-            [&](const Args& a, const std::string& p) {
-                called.path = p;
-                return note("save", a);
-            },
-        .restore =
-            [&](const Args& a, const std::string& p) {
-                called.path = p;
-                return note("restore", a);
-            },
+        .upgrade = takesPath("upgrade"),
+        .save = takesPath("save"),
+        .restore = takesPath("restore"),
         .ports = [&](const Args& a) { return note("ports", a); },
     };
     std::ostringstream out, err;
